@@ -1,0 +1,12 @@
+// DeskloomCenter64: loads the hook library, installs its global hooks and waits.
+#include <windows.h>
+
+#include "host/host_program.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  try {
+    return dl::host::RunHost();
+  } catch (...) {
+    return 0;
+  }
+}

@@ -1,0 +1,134 @@
+#pragma once
+// One-line RAII owners for Windows handles: the deleter is a template argument,
+// the "invalid" value is part of the type.
+#include <windows.h>
+
+#include <utility>
+
+namespace dl::platform {
+
+template <typename T, auto Close, T Invalid = T{}>
+class UniqueAny {
+ public:
+  UniqueAny() noexcept = default;
+  explicit UniqueAny(T value) noexcept : value_(value) {}
+  UniqueAny(const UniqueAny&) = delete;
+  UniqueAny& operator=(const UniqueAny&) = delete;
+  UniqueAny(UniqueAny&& other) noexcept : value_(other.release()) {}
+  UniqueAny& operator=(UniqueAny&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  ~UniqueAny() { reset(); }
+
+  [[nodiscard]] T get() const noexcept { return value_; }
+  [[nodiscard]] bool valid() const noexcept { return value_ != Invalid; }
+  explicit operator bool() const noexcept { return valid(); }
+  [[nodiscard]] T release() noexcept { return std::exchange(value_, Invalid); }
+  void reset(T value = Invalid) noexcept {
+    T old = std::exchange(value_, value);
+    if (old != Invalid) Close(old);
+  }
+  // For out-parameters: frees what is held and hands out the slot.
+  T* put() noexcept {
+    reset();
+    return &value_;
+  }
+
+ private:
+  T value_ = Invalid;
+};
+
+namespace detail {
+inline void CloseKernelHandle(HANDLE h) noexcept { ::CloseHandle(h); }
+inline void Unhook(HHOOK h) noexcept { ::UnhookWindowsHookEx(h); }
+inline void UnhookEvent(HWINEVENTHOOK h) noexcept { ::UnhookWinEvent(h); }
+inline void DestroyMenuHandle(HMENU h) noexcept { ::DestroyMenu(h); }
+inline void DestroyWindowHandle(HWND h) noexcept { ::DestroyWindow(h); }
+inline void UnmapView(void* p) noexcept { ::UnmapViewOfFile(p); }
+inline void FreeModule(HMODULE h) noexcept { ::FreeLibrary(h); }
+inline void DeleteGdiObject(HGDIOBJ h) noexcept { ::DeleteObject(h); }
+inline void DeleteMemoryDc(HDC h) noexcept { ::DeleteDC(h); }
+inline void CloseRegKey(HKEY h) noexcept { ::RegCloseKey(h); }
+inline void DeleteAtom(ATOM a) noexcept { ::GlobalDeleteAtom(a); }
+inline void FreeVirtual(void* p) noexcept { ::VirtualFree(p, 0, MEM_RELEASE); }
+inline void DestroyIconHandle(HICON h) noexcept { ::DestroyIcon(h); }
+}  // namespace detail
+
+using UniqueHandle = UniqueAny<HANDLE, detail::CloseKernelHandle>;  // events, mutexes, mappings, processes
+using UniqueFileHandle = UniqueAny<HANDLE, detail::CloseKernelHandle, INVALID_HANDLE_VALUE>;
+using UniqueHook = UniqueAny<HHOOK, detail::Unhook>;
+using UniqueWinEventHook = UniqueAny<HWINEVENTHOOK, detail::UnhookEvent>;
+using UniqueMenu = UniqueAny<HMENU, detail::DestroyMenuHandle>;
+using UniqueWindow = UniqueAny<HWND, detail::DestroyWindowHandle>;
+using UniqueView = UniqueAny<void*, detail::UnmapView>;
+using UniqueModule = UniqueAny<HMODULE, detail::FreeModule>;
+using UniqueGdiObject = UniqueAny<HGDIOBJ, detail::DeleteGdiObject>;
+using UniqueMemoryDc = UniqueAny<HDC, detail::DeleteMemoryDc>;
+using UniqueRegKey = UniqueAny<HKEY, detail::CloseRegKey>;
+using UniqueGlobalAtom = UniqueAny<ATOM, detail::DeleteAtom>;
+using UniqueVirtualMemory = UniqueAny<void*, detail::FreeVirtual>;
+using UniqueIcon = UniqueAny<HICON, detail::DestroyIconHandle>;
+
+// Releases a window DC obtained with GetDC/GetWindowDC.
+class ScopedWindowDc {
+ public:
+  ScopedWindowDc(HWND wnd, HDC dc) noexcept : wnd_(wnd), dc_(dc) {}
+  ScopedWindowDc(const ScopedWindowDc&) = delete;
+  ScopedWindowDc& operator=(const ScopedWindowDc&) = delete;
+  ~ScopedWindowDc() {
+    if (dc_) ::ReleaseDC(wnd_, dc_);
+  }
+  [[nodiscard]] HDC get() const noexcept { return dc_; }
+
+ private:
+  HWND wnd_;
+  HDC dc_;
+};
+
+// Selects an object into a DC and selects the previous one back on scope exit.
+class ScopedSelectObject {
+ public:
+  ScopedSelectObject(HDC dc, HGDIOBJ obj) noexcept : dc_(dc), old_(::SelectObject(dc, obj)) {}
+  ScopedSelectObject(const ScopedSelectObject&) = delete;
+  ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
+  ~ScopedSelectObject() {
+    if (old_ && old_ != HGDI_ERROR) ::SelectObject(dc_, old_);
+  }
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
+// Holds a critical section for the lifetime of the object that owns it.
+class CriticalSection {
+ public:
+  CriticalSection() noexcept { ::InitializeCriticalSection(&cs_); }
+  CriticalSection(const CriticalSection&) = delete;
+  CriticalSection& operator=(const CriticalSection&) = delete;
+  ~CriticalSection() { ::DeleteCriticalSection(&cs_); }
+  void lock() noexcept { ::EnterCriticalSection(&cs_); }
+  void unlock() noexcept { ::LeaveCriticalSection(&cs_); }
+  bool try_lock() noexcept { return ::TryEnterCriticalSection(&cs_) != FALSE; }
+
+ private:
+  CRITICAL_SECTION cs_;
+};
+
+// Restores the thread's last-error value on exit when it was 0 on entry,
+// so that code running inside a foreign application leaves no trace there.
+class LastErrorGuard {
+ public:
+  LastErrorGuard() noexcept : saved_(::GetLastError()) {}
+  LastErrorGuard(const LastErrorGuard&) = delete;
+  LastErrorGuard& operator=(const LastErrorGuard&) = delete;
+  ~LastErrorGuard() {
+    if (saved_ == 0) ::SetLastError(0);
+  }
+
+ private:
+  DWORD saved_;
+};
+
+}  // namespace dl::platform
