@@ -22,8 +22,8 @@ std::wstring OwnFolder() {
 int RunHost() noexcept {
   platform::UniqueModule library(::LoadLibraryW((OwnFolder() + L"dlmemb64.dll").c_str()));
   if (!library) return 0;
-  auto install = reinterpret_cast<InstallFn>(::GetProcAddress(library.get(), "InstallMainHooks"));
-  auto uninstall = reinterpret_cast<InstallFn>(::GetProcAddress(library.get(), "UninstallMainHooks"));
+  auto install = reinterpret_cast<InstallFn>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "InstallMainHooks")));
+  auto uninstall = reinterpret_cast<InstallFn>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "UninstallMainHooks")));
   if (!install || !uninstall) return 0;
   install();
   uninstall();

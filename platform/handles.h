@@ -3,12 +3,21 @@
 // the "invalid" value is part of the type.
 #include <windows.h>
 
+#include <cstdint>
+#include <type_traits>
 #include <utility>
 
 namespace dl::platform {
 
-template <typename T, auto Close, T Invalid = T{}>
+template <typename T, auto Close, std::intptr_t InvalidBits = 0>
 class UniqueAny {
+  static T InvalidValue() noexcept {
+    if constexpr (std::is_pointer_v<T>)
+      return reinterpret_cast<T>(InvalidBits);
+    else
+      return static_cast<T>(InvalidBits);
+  }
+
  public:
   UniqueAny() noexcept = default;
   explicit UniqueAny(T value) noexcept : value_(value) {}
@@ -22,12 +31,12 @@ class UniqueAny {
   ~UniqueAny() { reset(); }
 
   [[nodiscard]] T get() const noexcept { return value_; }
-  [[nodiscard]] bool valid() const noexcept { return value_ != Invalid; }
+  [[nodiscard]] bool valid() const noexcept { return value_ != InvalidValue(); }
   explicit operator bool() const noexcept { return valid(); }
-  [[nodiscard]] T release() noexcept { return std::exchange(value_, Invalid); }
-  void reset(T value = Invalid) noexcept {
+  [[nodiscard]] T release() noexcept { return std::exchange(value_, InvalidValue()); }
+  void reset(T value = InvalidValue()) noexcept {
     T old = std::exchange(value_, value);
-    if (old != Invalid) Close(old);
+    if (old != InvalidValue()) Close(old);
   }
   // For out-parameters: frees what is held and hands out the slot.
   T* put() noexcept {
@@ -36,7 +45,7 @@ class UniqueAny {
   }
 
  private:
-  T value_ = Invalid;
+  T value_ = InvalidValue();
 };
 
 namespace detail {
@@ -46,7 +55,7 @@ inline void UnhookEvent(HWINEVENTHOOK h) noexcept { ::UnhookWinEvent(h); }
 inline void DestroyMenuHandle(HMENU h) noexcept { ::DestroyMenu(h); }
 inline void DestroyWindowHandle(HWND h) noexcept { ::DestroyWindow(h); }
 inline void UnmapView(void* p) noexcept { ::UnmapViewOfFile(p); }
-inline void FreeModule(HMODULE h) noexcept { ::FreeLibrary(h); }
+inline void CloseModule(HMODULE h) noexcept { ::FreeLibrary(h); }
 inline void DeleteGdiObject(HGDIOBJ h) noexcept { ::DeleteObject(h); }
 inline void DeleteMemoryDc(HDC h) noexcept { ::DeleteDC(h); }
 inline void CloseRegKey(HKEY h) noexcept { ::RegCloseKey(h); }
@@ -56,13 +65,13 @@ inline void DestroyIconHandle(HICON h) noexcept { ::DestroyIcon(h); }
 }  // namespace detail
 
 using UniqueHandle = UniqueAny<HANDLE, detail::CloseKernelHandle>;  // events, mutexes, mappings, processes
-using UniqueFileHandle = UniqueAny<HANDLE, detail::CloseKernelHandle, INVALID_HANDLE_VALUE>;
+using UniqueFileHandle = UniqueAny<HANDLE, detail::CloseKernelHandle, -1>;
 using UniqueHook = UniqueAny<HHOOK, detail::Unhook>;
 using UniqueWinEventHook = UniqueAny<HWINEVENTHOOK, detail::UnhookEvent>;
 using UniqueMenu = UniqueAny<HMENU, detail::DestroyMenuHandle>;
 using UniqueWindow = UniqueAny<HWND, detail::DestroyWindowHandle>;
 using UniqueView = UniqueAny<void*, detail::UnmapView>;
-using UniqueModule = UniqueAny<HMODULE, detail::FreeModule>;
+using UniqueModule = UniqueAny<HMODULE, detail::CloseModule>;
 using UniqueGdiObject = UniqueAny<HGDIOBJ, detail::DeleteGdiObject>;
 using UniqueMemoryDc = UniqueAny<HDC, detail::DeleteMemoryDc>;
 using UniqueRegKey = UniqueAny<HKEY, detail::CloseRegKey>;
