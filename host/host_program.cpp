@@ -2,31 +2,42 @@
 
 #include <windows.h>
 
-#include <string>
+#include <shellapi.h>
 
-#include "platform/handles.h"
+#include "host/config_folder.h"
+#include "host/event_log.h"
+#include "host/host_names.h"
+#include "host/host_run.h"
+#include "host/library_placement.h"
+#include "host/own_folder.h"
 
 namespace dl::host {
-namespace {
-using InstallFn = BOOL(WINAPI*)();
 
-std::wstring OwnFolder() {
-  wchar_t path[MAX_PATH * 4];
-  DWORD n = ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
-  std::wstring folder(path, n);
-  auto slash = folder.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash + 1);
+bool LaunchMainProgram(const std::wstring& folder) noexcept {
+  try {
+    const std::wstring file = folder + kMainProgramFileName;
+    auto rc = reinterpret_cast<INT_PTR>(
+        ::ShellExecuteW(nullptr, nullptr, file.c_str(), nullptr, folder.c_str(), SW_HIDE));
+    return rc > 32;
+  } catch (...) {
+    return false;
+  }
 }
-}  // namespace
 
-int RunHost() noexcept {
-  platform::UniqueModule library(::LoadLibraryW((OwnFolder() + L"dlmemb64.dll").c_str()));
-  if (!library) return 0;
-  auto install = reinterpret_cast<InstallFn>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "InstallMainHooks")));
-  auto uninstall = reinterpret_cast<InstallFn>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "UninstallMainHooks")));
-  if (!install || !uninstall) return 0;
-  install();
-  uninstall();
+int RunHost(const std::vector<std::wstring>& args) noexcept {
+  try {
+    const std::wstring configFolder = LookUpConfigFolder();
+    if (args.empty()) {
+      LaunchMainProgram(OwnFolder());
+      return 0;
+    }
+    if (args.size() != 3) return 0;
+    EventLog log(configFolder);
+    HostRunSettings settings{ParseHostArguments(args[0], args[1], args[2]), OwnFolder(), TempLibraryPath()};
+    RunHostSession(settings, log);
+  } catch (...) {
+  }
   return 0;
 }
+
 }  // namespace dl::host
