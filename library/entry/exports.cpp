@@ -1,30 +1,50 @@
-// The two exports the host looks up by name.
+// The two exports the host looks up by name. The hook handles are only meaningful in the
+// host's process; they are plain values because the host removes them explicitly.
 #include <windows.h>
 
+#include <atomic>
+
+#include "library/entry/global_hook_procs.h"
 #include "library/entry/library_init.h"
 
 namespace {
-HHOOK g_getMessageHook = nullptr;
-HHOOK g_shellHook = nullptr;
+constinit std::atomic<HHOOK> g_getMessageHook{nullptr};
+constinit std::atomic<HHOOK> g_shellHook{nullptr};
 
-LRESULT CALLBACK GetMessageProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
-  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+// The exports answer true with all bits set.
+constexpr BOOL kTrue = -1;
+
+// Installs the hook unless this copy holds it already (a second call must not lose a handle).
+void InstallIfMissing(std::atomic<HHOOK>& slot, int idHook, HOOKPROC proc) noexcept {
+  if (slot.load()) return;
+  HHOOK hook = ::SetWindowsHookExW(idHook, proc, dl::entry::LibraryInstance(), 0);
+  if (!hook) return;
+  HHOOK expected = nullptr;
+  if (!slot.compare_exchange_strong(expected, hook)) ::UnhookWindowsHookEx(hook);
 }
-LRESULT CALLBACK ShellProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
-  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+
+bool Uninstall(std::atomic<HHOOK>& slot) noexcept {
+  HHOOK hook = slot.exchange(nullptr);
+  return !hook || ::UnhookWindowsHookEx(hook);
 }
 }  // namespace
 
 extern "C" BOOL WINAPI InstallMainHooks() noexcept {
-  HINSTANCE instance = dl::entry::LibraryInstance();
-  if (!g_getMessageHook) g_getMessageHook = ::SetWindowsHookExW(WH_GETMESSAGE, GetMessageProc, instance, 0);
-  if (!g_shellHook) g_shellHook = ::SetWindowsHookExW(WH_SHELL, ShellProc, instance, 0);
-  return g_getMessageHook && g_shellHook;
+  try {
+    InstallIfMissing(g_getMessageHook, WH_GETMESSAGE, dl::entry::GetMessageProc);
+    InstallIfMissing(g_shellHook, WH_SHELL, dl::entry::ShellProc);
+    return (g_getMessageHook.load() || g_shellHook.load()) ? kTrue : FALSE;
+  } catch (...) {
+    return FALSE;
+  }
 }
 
 extern "C" BOOL WINAPI UninstallMainHooks() noexcept {
-  if (g_getMessageHook) ::UnhookWindowsHookEx(g_getMessageHook);
-  if (g_shellHook) ::UnhookWindowsHookEx(g_shellHook);
-  g_getMessageHook = g_shellHook = nullptr;
-  return TRUE;
+  try {
+    const bool shellRemoved = Uninstall(g_shellHook);
+    const bool getMessageRemoved = Uninstall(g_getMessageHook);
+    return shellRemoved && getMessageRemoved ? kTrue : FALSE;
+  } catch (...) {
+    return FALSE;
+  }
 }

@@ -1,16 +1,121 @@
 #include "library/entry/library_init.h"
 
+#include <atomic>
+
+#include "library/entry/entry_services.h"
+#include "library/entry/noninvasive_records.h"
+#include "library/entry/process_gate.h"
+#include "library/entry/registered_messages.h"
+#include "library/entry/shared_messages.h"
+
 namespace dl::entry {
 namespace {
-HINSTANCE g_instance = nullptr;
+
+constinit HINSTANCE g_instance = nullptr;
+constinit std::atomic<bool> g_terminating{false};
+constinit std::atomic<bool> g_applicationStarted{false};
+
+using ChangeWindowMessageFilterFn = BOOL(WINAPI*)(UINT, DWORD);
+
+// Lets the main program's messages through the privilege filter of elevated processes.
+// The function is absent on old systems; the step is skipped there.
+void AllowSharedMessagesThroughFilter() noexcept {
+  HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+  if (!user32) return;
+  auto change = reinterpret_cast<ChangeWindowMessageFilterFn>(
+      reinterpret_cast<void*>(::GetProcAddress(user32, "ChangeWindowMessageFilter")));
+  if (!change) return;
+  constexpr DWORD kMsgFltAdd = 1;
+  const SharedMessages& messages = Messages();
+  if (messages.service) change(messages.service, kMsgFltAdd);
+  if (messages.taskbarCreated) change(messages.taskbarCreated, kMsgFltAdd);
 }
+
+void ComputeGate() {
+  GateInputs inputs = ReadGateInputs();
+  GateFlags flags = ComputeGateFlags(inputs);
+  flags.hasConsole = ::GetConsoleWindow() != nullptr;
+  SetProcessGate(flags, inputs.os);
+}
+
+void StartApplication() noexcept {
+  g_applicationStarted.store(true, std::memory_order_release);
+  IEmbeddedApplication* app = CreateEmbeddedApplication();
+  if (!app) return;
+  Services().application.store(app, std::memory_order_release);
+  try {
+    app->Init();
+  } catch (...) {
+    // A half-started application still answers the hooks; Done runs at detach.
+  }
+}
+
+}  // namespace
 
 void OnProcessAttach(HINSTANCE instance) noexcept {
   g_instance = instance;
-  ::DisableThreadLibraryCalls(instance);
+  RegisterSharedMessages();
+  AllowSharedMessagesThroughFilter();
+  try {
+    ComputeGate();
+  } catch (...) {
+    // Without the inputs the process counts as an ordinary one.
+  }
+  if (!ProcessGate().inert) StartApplication();
 }
-void OnProcessDetach(bool) noexcept {}
-void OnThreadAttach() noexcept {}
-void OnThreadDetach() noexcept {}
+
+void OnProcessDetach(bool processTerminating) noexcept {
+  auto& services = Services();
+  bool terminating = processTerminating;
+  try {
+    // Before Windows 7 a console process ends with its threads still talking to the
+    // messenger: close the client now.
+    if (terminating && !ProcessOsVersion().AtLeast(6, 1) && ::GetConsoleWindow()) {
+      terminating = false;
+      auto* app = services.application.load(std::memory_order_acquire);
+      if (!app || !app->IsUnloading()) {
+        if (auto* messenger = services.messenger.load(std::memory_order_acquire)) messenger->Done();
+      }
+    }
+  } catch (...) {
+  }
+  g_terminating.store(terminating, std::memory_order_release);
+  // A terminating process is ending anyway: nothing is torn down then.
+  if (ProcessGate().inert || terminating) return;
+  if (auto* app = services.application.exchange(nullptr, std::memory_order_acq_rel)) {
+    try {
+      app->Done();
+    } catch (...) {
+    }
+    try {
+      app->Release();
+    } catch (...) {
+    }
+  }
+  FreeAllRecords();
+  ReleaseSharedAtoms();
+}
+
+void OnThreadAttach() noexcept {
+  if (auto routine = Services().threadAttachRoutine.load(std::memory_order_acquire)) routine();
+}
+
+void OnThreadDetach() noexcept {
+  if (auto routine = Services().threadDetachRoutine.load(std::memory_order_acquire)) routine();
+}
+
 HINSTANCE LibraryInstance() noexcept { return g_instance; }
+bool ProcessIsTerminating() noexcept { return g_terminating.load(std::memory_order_acquire); }
+
+unsigned CurrentEntryState() noexcept {
+  const GateFlags& gate = ProcessGate();
+  unsigned bits = 0;
+  if (g_applicationStarted.load(std::memory_order_acquire)) bits |= kEntryApplicationStarted;
+  if (Services().application.load(std::memory_order_acquire)) bits |= kEntryApplicationPresent;
+  if (gate.inert) bits |= kEntryInertProcess;
+  if (gate.reducedHook) bits |= kEntryReducedHookProcess;
+  if (gate.shellViewCompat) bits |= kEntryShellViewCompat;
+  return bits;
+}
+
 }  // namespace dl::entry

@@ -1,0 +1,103 @@
+#include "library/entry/service_commands.h"
+
+#include "library/entry/entry_services.h"
+#include "library/entry/hook_helpers.h"
+#include "library/entry/library_init.h"
+#include "library/entry/registered_messages.h"
+#include "library/entry/shared_messages.h"
+
+namespace dl::entry {
+namespace {
+
+IProcessHook* ActiveDispatcher() {
+  auto* hook = Services().processHook.load(std::memory_order_acquire);
+  return hook && hook->IsActive() ? hook : nullptr;
+}
+
+ServiceOutcome CaptionChanged(const MSG& msg) {
+  IProcessHook* hook = ActiveDispatcher();
+  if (!hook) return ServiceOutcome::kContinue;
+  const UINT service = Messages().service;
+  if (IsConsoleObserver(msg.hwnd)) {
+    HWND real = ConsoleRealWindow(msg.hwnd);
+    hook->OnCaptionChanged(real, service, 0);
+    if (IWindowExtender* extender = hook->GetWindowExtender(real)) {
+      if (IMessageHandler* action = extender->FindAction(L"AltMinimize")) {
+        TMessageRecord record{msg.message, msg.wParam, msg.lParam, 0};
+        action->AfterMessage(record, false);
+      }
+    }
+  } else {
+    hook->OnCaptionChanged(msg.hwnd, service, 0);
+  }
+  return ServiceOutcome::kSwallow;
+}
+
+ServiceOutcome ConsiderLater(const MSG& msg) {
+  if (IsMessageOnlyWindow(msg.hwnd)) return ServiceOutcome::kContinue;
+  auto* hook = Services().processHook.load(std::memory_order_acquire);
+  if (hook && IsTopLevelApplicationWindow(msg.hwnd) && !hook->WindowIsUnbinding(msg.hwnd)) {
+    hook->ConsiderWindow(msg.hwnd, 0, Messages().service, 0);
+    return ServiceOutcome::kSwallow;
+  }
+  return ServiceOutcome::kContinue;
+}
+
+ServiceOutcome RestoreHook(const MSG& msg) {
+  auto* hook = Services().processHook.load(std::memory_order_acquire);
+  if (!hook) return ServiceOutcome::kContinue;
+  const UINT service = Messages().service;
+  if (::SendMessageW(msg.hwnd, service, kSvcQueryHookInPlace, 0) == kSvcHookInPlace) return ServiceOutcome::kContinue;
+  IWindowExtender* extender = hook->GetWindowExtender(msg.hwnd);
+  if (!extender) return ServiceOutcome::kContinue;
+  extender->ResetHook();
+  ::SendMessageW(msg.hwnd, service, kSvcUnregisterWindow, 0);
+  ::SendMessageW(msg.hwnd, service, kSvcConsiderWindow, 0);
+  return ServiceOutcome::kSwallow;
+}
+
+ServiceOutcome RefreshWindowState(const MSG& msg) {
+  IProcessHook* hook = ActiveDispatcher();
+  if (!hook) return ServiceOutcome::kContinue;
+  HWND wnd = IsConsoleObserver(msg.hwnd) ? ConsoleRealWindow(msg.hwnd) : msg.hwnd;
+  hook->RefreshWindowState(wnd, true);
+  return ServiceOutcome::kSwallow;
+}
+
+ServiceOutcome AnswerEntryState(const MSG& msg) {
+  HWND answer = reinterpret_cast<HWND>(msg.lParam);
+  const auto bits = static_cast<ULONG_PTR>(CurrentEntryState());
+  const auto pid = static_cast<ULONG_PTR>(::GetCurrentProcessId());
+  ::PostMessageW(answer, Messages().service, kSvcDebugEntryStateReply, static_cast<LPARAM>(bits | (pid << 32)));
+  return ServiceOutcome::kSwallow;
+}
+
+}  // namespace
+
+ServiceOutcome HandleServiceCommand(MSG& msg) {
+  switch (msg.wParam) {
+    case kSvcCaptionChanged:
+      return CaptionChanged(msg);
+    case kSvcConsiderLater:
+      return ConsiderLater(msg);
+    case kSvcRestoreHook:
+      return RestoreHook(msg);
+    case kSvcSetCapture:
+      ::SetCapture(reinterpret_cast<HWND>(msg.lParam));
+      return ServiceOutcome::kSwallow;
+    case kSvcReleaseCapture:
+      ::ReleaseCapture();
+      return ServiceOutcome::kSwallow;
+    case kSvcReleaseTrampoline:
+      if (auto release = Services().releaseTrampoline.load(std::memory_order_acquire)) release(msg.lParam);
+      return ServiceOutcome::kSwallow;
+    case kSvcRefreshWindowState:
+      return RefreshWindowState(msg);
+    case kSvcDebugEntryStateQuery:
+      return AnswerEntryState(msg);
+    default:
+      return ServiceOutcome::kContinue;
+  }
+}
+
+}  // namespace dl::entry
