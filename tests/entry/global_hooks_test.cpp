@@ -1,0 +1,235 @@
+// The library's global hooks in real processes under Wine: this program loads dlmemb64.dll
+// and installs its hooks as the host does; probe applications started afterwards get the
+// library mapped by the system and report what their window procedure saw.
+#include <windows.h>
+
+#include <filesystem>
+#include <optional>
+
+#include <gtest/gtest.h>
+
+#include "library/entry/registered_messages.h"
+#include "platform/handles.h"
+#include "tests/entry/probe_process.h"
+#include "tests/entry/probe_protocol.h"
+
+namespace dl::entry::test {
+namespace {
+
+using HookExport = BOOL(WINAPI*)();
+
+class Library {
+ public:
+  Library() {
+    module_.reset(::LoadLibraryW((BinDir() + L"\\dlmemb64.dll").c_str()));
+    if (module_) {
+      install_ = reinterpret_cast<HookExport>(reinterpret_cast<void*>(::GetProcAddress(module_.get(), "InstallMainHooks")));
+      uninstall_ = reinterpret_cast<HookExport>(reinterpret_cast<void*>(::GetProcAddress(module_.get(), "UninstallMainHooks")));
+    }
+  }
+  [[nodiscard]] bool loaded() const { return module_ && install_ && uninstall_; }
+  BOOL Install() const { return install_(); }
+  BOOL Uninstall() const { return uninstall_(); }
+
+ private:
+  platform::UniqueModule module_;
+  HookExport install_ = nullptr;
+  HookExport uninstall_ = nullptr;
+};
+
+// Asks the library inside another process what it did there (diagnostics service code).
+class EntryStateQuery {
+ public:
+  EntryStateQuery() {
+    service_ = RegisterServiceMessage();
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &EntryStateQuery::Proc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"DlEntryStateAnswer";
+    ::RegisterClassW(&wc);
+    window_.reset(::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr));
+  }
+
+  std::optional<unsigned> Ask(const ProbeProcess& probe) {
+    answer_.reset();
+    probe.Post(service_, kSvcDebugEntryStateQuery, reinterpret_cast<LPARAM>(window_.get()));
+    const DWORD pid = probe.processId();
+    if (!WaitUntil([&] { return answer_ && (*answer_ >> 32) == pid; })) return std::nullopt;
+    return static_cast<unsigned>(*answer_ & 0xFFFFFFFFu);
+  }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == service_ && wParam == kSvcDebugEntryStateReply) {
+      answer_ = static_cast<unsigned long long>(lParam);
+      return 0;
+    }
+    return ::DefWindowProcW(wnd, msg, wParam, lParam);
+  }
+  static inline UINT service_ = 0;
+  static inline std::optional<unsigned long long> answer_;
+  platform::UniqueWindow window_;
+};
+
+std::wstring ProbePath() { return BinDir() + L"\\hook_probe_app.exe"; }
+
+class GlobalHooks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(library_.loaded()) << "dlmemb64.dll or its exports not found in " << std::string(BinDir().begin(), BinDir().end());
+    service_ = RegisterServiceMessage();
+  }
+  void TearDown() override {
+    if (installed_) library_.Uninstall();
+  }
+  void Install() {
+    ASSERT_NE(library_.Install(), FALSE);
+    installed_ = true;
+  }
+  std::unique_ptr<ProbeProcess> StartMappedProbe(const std::wstring& exe) {
+    auto probe = ProbeProcess::Start(exe);
+    if (!probe) {
+      ADD_FAILURE() << "probe did not start";
+      return nullptr;
+    }
+    if (!probe->WaitLibraryMapped()) {
+      ADD_FAILURE() << "the global hook did not bring dlmemb64.dll into the probe";
+      return nullptr;
+    }
+    return probe;
+  }
+
+  Library library_;
+  UINT service_ = 0;
+  bool installed_ = false;
+};
+
+TEST_F(GlobalHooks, WithoutHooksTheProbeSeesServiceMessagesAndHasNoLibrary) {
+  // The probe's own observations are what the other tests rely on.
+  auto probe = ProbeProcess::Start(ProbePath());
+  ASSERT_TRUE(probe);
+  ASSERT_TRUE(probe->Post(service_, kSvcSetCapture, 0));
+  ASSERT_TRUE(probe->Flush());
+  EXPECT_EQ(probe->Query(kProbeCountSeen, kSvcSetCapture), 1);
+  EXPECT_EQ(probe->Query(kProbeLibraryMapped), 0);
+}
+
+TEST_F(GlobalHooks, CaptureCommandsAreCarriedOutAndNeverReachTheWindow) {
+  Install();
+  auto probe = StartMappedProbe(ProbePath());
+  ASSERT_TRUE(probe);
+  const HWND wnd = probe->window();
+
+  ASSERT_TRUE(probe->Post(service_, kSvcSetCapture, reinterpret_cast<LPARAM>(wnd)));
+  ASSERT_TRUE(probe->Flush());
+  EXPECT_EQ(probe->Query(kProbeCapture), reinterpret_cast<LRESULT>(wnd)) << "capture not taken";
+
+  ASSERT_TRUE(probe->Post(service_, kSvcReleaseCapture, 0));
+  ASSERT_TRUE(probe->Flush());
+  EXPECT_EQ(probe->Query(kProbeCapture), 0) << "capture not released";
+
+  EXPECT_EQ(probe->Query(kProbeCountSeen, kSvcSetCapture), 0);
+  EXPECT_EQ(probe->Query(kProbeCountSeen, kSvcReleaseCapture), 0);
+}
+
+TEST_F(GlobalHooks, CaptionCommandWithoutDispatcherReachesTheWindowUnchanged) {
+  Install();
+  auto probe = StartMappedProbe(ProbePath());
+  ASSERT_TRUE(probe);
+  ASSERT_TRUE(probe->Post(service_, kSvcCaptionChanged, 0x5A5A));
+  ASSERT_TRUE(probe->Flush());
+  EXPECT_EQ(probe->Query(kProbeCountSeen, kSvcCaptionChanged), 1);
+  EXPECT_EQ(probe->Query(kProbeLastLParam, kSvcCaptionChanged), 0x5A5A);
+}
+
+TEST_F(GlobalHooks, OrdinaryProcessStartsTheApplicationStep) {
+  Install();
+  auto probe = StartMappedProbe(ProbePath());
+  ASSERT_TRUE(probe);
+  EntryStateQuery query;
+  const auto state = query.Ask(*probe);
+  ASSERT_TRUE(state) << "no answer from the library in the probe";
+  EXPECT_TRUE(*state & kEntryApplicationStarted);
+  EXPECT_FALSE(*state & kEntryInertProcess);
+  EXPECT_FALSE(*state & kEntryReducedHookProcess);
+}
+
+// A copy of the probe named like the desktop window manager.
+class DwmCopy {
+ public:
+  DwmCopy() {
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    dir_ = std::filesystem::path(temp) / (L"dl-entry-dwm-" + std::to_wstring(::GetCurrentProcessId()));
+    std::filesystem::create_directories(dir_);
+    std::filesystem::copy_file(ProbePath(), path(), std::filesystem::copy_options::overwrite_existing);
+  }
+  ~DwmCopy() {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+  [[nodiscard]] std::wstring path() const { return (dir_ / L"dwm.exe").wstring(); }
+
+ private:
+  std::filesystem::path dir_;
+};
+
+TEST_F(GlobalHooks, InDwmNoApplicationIsStartedButServiceCommandsStillApply) {
+  DwmCopy copy;
+  Install();
+  {
+    auto probe = StartMappedProbe(copy.path());
+    ASSERT_TRUE(probe);
+    EntryStateQuery query;
+    const auto state = query.Ask(*probe);
+    ASSERT_TRUE(state) << "no answer from the library in dwm.exe";
+    EXPECT_TRUE(*state & kEntryInertProcess);
+    EXPECT_TRUE(*state & kEntryReducedHookProcess);
+    EXPECT_FALSE(*state & kEntryApplicationStarted);
+    EXPECT_FALSE(*state & kEntryApplicationPresent);
+
+    ASSERT_TRUE(probe->Post(service_, kSvcSetCapture, reinterpret_cast<LPARAM>(probe->window())));
+    ASSERT_TRUE(probe->Post(service_, kSvcReleaseCapture, 0));
+    ASSERT_TRUE(probe->Post(service_, kSvcCaptionChanged, 7));
+    ASSERT_TRUE(probe->Flush());
+    EXPECT_EQ(probe->Query(kProbeCountSeen, kSvcSetCapture), 0);
+    EXPECT_EQ(probe->Query(kProbeCountSeen, kSvcReleaseCapture), 0);
+    EXPECT_EQ(probe->Query(kProbeCountSeen, kSvcCaptionChanged), 1);
+  }
+}
+
+TEST_F(GlobalHooks, UninstallTwiceAnswersTrueBothTimes) {
+  Install();
+  EXPECT_NE(library_.Uninstall(), FALSE);
+  EXPECT_NE(library_.Uninstall(), FALSE);
+  installed_ = false;
+}
+
+TEST_F(GlobalHooks, InstallAgainAfterUninstallHooksNewProcesses) {
+  Install();
+  ASSERT_NE(library_.Uninstall(), FALSE);
+  installed_ = false;
+  Install();
+  EXPECT_NE(library_.Install(), FALSE) << "a second install while installed must still answer true";
+  auto probe = StartMappedProbe(ProbePath());
+  ASSERT_TRUE(probe);
+  ASSERT_TRUE(probe->Post(service_, kSvcReleaseCapture, 0));
+  ASSERT_TRUE(probe->Flush());
+  EXPECT_EQ(probe->Query(kProbeCountSeen, kSvcReleaseCapture), 0);
+}
+
+TEST_F(GlobalHooks, AfterUninstallANewProcessGetsNoLibrary) {
+  Install();
+  ASSERT_NE(library_.Uninstall(), FALSE);
+  installed_ = false;
+  auto probe = ProbeProcess::Start(ProbePath());
+  ASSERT_TRUE(probe);
+  for (int i = 0; i < 5; ++i) probe->Post(WM_NULL, 0, 0);
+  ASSERT_TRUE(probe->Post(service_, kSvcSetCapture, 0));
+  ASSERT_TRUE(probe->Flush());
+  EXPECT_EQ(probe->Query(kProbeLibraryMapped), 0);
+  EXPECT_EQ(probe->Query(kProbeCountSeen, kSvcSetCapture), 1);
+}
+
+}  // namespace
+}  // namespace dl::entry::test
