@@ -1,7 +1,7 @@
 #include "library/model/event_log.h"
 
 #include <atomic>
-#include <mutex>
+#include <thread>
 
 #include "library/model/system_seam.h"
 
@@ -9,8 +9,20 @@ namespace dl::model {
 namespace {
 // Constant-initialised state only: the library image has no dynamic globals.
 constinit std::atomic<bool> g_enabled{false};
-constinit std::mutex g_sink_lock;
+// A spin lock guards only a pointer copy and an AddRef; std::mutex has no
+// constant initialisation with every runtime we build for.
+constinit std::atomic_flag g_sink_lock;
 constinit IEventLogSink* g_sink = nullptr;
+
+class SinkLock {
+ public:
+  SinkLock() noexcept {
+    while (g_sink_lock.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
+  }
+  ~SinkLock() { g_sink_lock.clear(std::memory_order_release); }
+  SinkLock(const SinkLock&) = delete;
+  SinkLock& operator=(const SinkLock&) = delete;
+};
 
 void AppendHex8(std::wstring& out, std::uint32_t v) {
   constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
@@ -18,7 +30,7 @@ void AppendHex8(std::wstring& out, std::uint32_t v) {
 }
 
 RefPtr<IEventLogSink> CurrentSink() {
-  std::lock_guard lock(g_sink_lock);
+  SinkLock lock;
   return RefPtr<IEventLogSink>(g_sink);
 }
 }  // namespace
@@ -30,7 +42,7 @@ void SetEventLogSink(IEventLogSink* sink) noexcept {
   if (sink) sink->AddRef();
   IEventLogSink* old = nullptr;
   {
-    std::lock_guard lock(g_sink_lock);
+    SinkLock lock;
     old = g_sink;
     g_sink = sink;
   }
