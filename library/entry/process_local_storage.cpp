@@ -1,0 +1,120 @@
+#include "library/entry/process_local_storage.h"
+
+#include <cstdio>
+
+#include "platform/handles.h"
+
+namespace dl::entry {
+namespace {
+
+using platform::UniqueHandle;
+using platform::UniqueView;
+
+// Used only when the storage cannot be had; then this copy counts on its own.
+volatile LONG g_localCounter = 0;
+
+volatile LONG* CounterAddress() noexcept {
+  volatile LONG* counter = ProcessLocalStorage::Instance().BusyCounter();
+  return counter ? counter : &g_localCounter;
+}
+
+UniqueView MapRecord(HANDLE mapping) noexcept {
+  return UniqueView(::MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(StorageRecord)));
+}
+
+UniqueHandle OpenExisting() noexcept {
+  const std::wstring name = ProcessLocalStorageName(::GetCurrentProcessId());
+  return UniqueHandle(::OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, name.c_str()));
+}
+
+}  // namespace
+
+std::wstring ProcessLocalStorageName(DWORD processId) {
+  wchar_t digits[9];
+  std::swprintf(digits, 9, L"%08X", static_cast<unsigned>(processId));
+  return std::wstring(L"Local\\{9C036AFE-384D-45E4-A34C-450946964A7D}_EALocalStorageV8147_") + digits;
+}
+
+ProcessLocalStorage& ProcessLocalStorage::Instance() noexcept {
+  // Trivially destructible and constant-initialised: nothing runs at unload.
+  static ProcessLocalStorage instance;
+  return instance;
+}
+
+bool ProcessLocalStorage::Map(HANDLE mapping, bool initialise) noexcept {
+  UniqueView view = MapRecord(mapping);
+  if (!view) return false;
+  auto* rec = static_cast<StorageRecord*>(view.get());
+  if (initialise) {
+    auto* counter = static_cast<LONG*>(::GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, 8));
+    auto* record = static_cast<HookRecord*>(::GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, sizeof(HookRecord)));
+    auto* page = static_cast<unsigned char*>(
+        ::VirtualAlloc(nullptr, kStubPageSize, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
+    if (!counter || !record || !page) {
+      if (counter) ::GlobalFree(counter);
+      if (record) ::GlobalFree(record);
+      if (page) ::VirtualFree(page, 0, MEM_RELEASE);
+      return false;
+    }
+    rec->busyCounter = reinterpret_cast<std::uint64_t>(counter);
+    rec->hookRecord = reinterpret_cast<std::uint64_t>(record);
+    rec->stubPage = reinterpret_cast<std::uint64_t>(page);
+    rec->trampolineBlocks = 0;
+    rec->trampolineFreeList = 0;
+  }
+  counter_ = reinterpret_cast<volatile LONG*>(rec->busyCounter);
+  record_ = reinterpret_cast<HookRecord*>(rec->hookRecord);
+  stubPage_ = reinterpret_cast<unsigned char*>(rec->stubPage);
+  return record_ != nullptr;
+}
+
+bool ProcessLocalStorage::Open() noexcept {
+  if (record_) return true;
+  if (UniqueHandle existing = OpenExisting()) return Map(existing.get(), false);
+
+  const std::wstring name = ProcessLocalStorageName(::GetCurrentProcessId());
+  HANDLE mapping = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                        sizeof(StorageRecord), name.c_str());
+  if (!mapping) return false;
+  if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+    // Another copy won the race: use its blocks.
+    UniqueHandle other(mapping);
+    return Map(other.get(), false);
+  }
+  if (!Map(mapping, true)) {
+    ::CloseHandle(mapping);
+    return false;
+  }
+  // Deliberately never closed: the name must stay valid for every later copy.
+  created_ = true;
+  return true;
+}
+
+bool ProcessLocalStorage::ReadPoolHeads(std::uint64_t& blocks, std::uint64_t& freeList) const noexcept {
+  blocks = freeList = 0;
+  UniqueHandle mapping = OpenExisting();
+  if (!mapping) return false;
+  UniqueView view = MapRecord(mapping.get());
+  if (!view) return false;
+  const auto* rec = static_cast<const StorageRecord*>(view.get());
+  blocks = rec->trampolineBlocks;
+  freeList = rec->trampolineFreeList;
+  return true;
+}
+
+bool ProcessLocalStorage::WritePoolHeads(std::uint64_t blocks, std::uint64_t freeList) const noexcept {
+  UniqueHandle mapping = OpenExisting();
+  if (!mapping) return false;
+  UniqueView view = MapRecord(mapping.get());
+  if (!view) return false;
+  auto* rec = static_cast<StorageRecord*>(view.get());
+  rec->trampolineBlocks = blocks;
+  rec->trampolineFreeList = freeList;
+  return true;
+}
+
+LONG StorageCountIn() noexcept { return ::InterlockedIncrement(CounterAddress()); }
+LONG StorageCountOut() noexcept { return ::InterlockedDecrement(CounterAddress()); }
+LONG StorageBusyCount() noexcept { return *CounterAddress(); }
+
+}  // namespace dl::entry

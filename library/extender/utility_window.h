@@ -1,0 +1,25 @@
+#pragma once
+// Hidden helper windows (service windows, messenger and dispatcher windows, floating buttons)
+// whose procedure is a method called through a window-procedure trampoline.
+#include <windows.h>
+
+#include "library/extender/wndproc_trampoline.h"
+
+namespace dl::extender {
+
+inline constexpr char kDefaultUtilityClassName[] = "TPUtilWindow-KVR-ACAF45DF-C00A-4DBC-99EA-0E7D92B9DBEC";
+
+// Creates a window of the (ANSI) class, registered for this library copy with DefWindowProcA and
+// 8 bytes of window memory; with a method, its trampoline becomes the window procedure and is
+// kept in window long 0. Null when the window cannot be created.
+[[nodiscard]] HWND AllocateUtilityWindow(WndMethod method, HWND parent, const char* className = nullptr,
+                                         DWORD style = 0, DWORD exStyle = 0) noexcept;
+
+// Destroys the window and frees its trampoline; clears the caller's handle first. From a thread
+// that does not own the window, the window gets the default procedure and is asked to close.
+void DeallocateUtilityWindow(HWND& window) noexcept;
+
+// The module this copy of the library runs in.
+[[nodiscard]] HMODULE ThisModule() noexcept;
+
+}  // namespace dl::extender

@@ -1,0 +1,114 @@
+#include "library/extender/whook.h"
+
+#include <cstdint>
+
+namespace dl::extender {
+namespace {
+
+ATOM AddAtomOnce(const wchar_t* name, ATOM& slot) noexcept {
+  // Global atoms count their references; one per library copy is enough.
+  if (!slot) slot = ::GlobalAddAtomW(name);
+  return slot;
+}
+
+constinit ATOM g_parkedAtom = 0;
+constinit ATOM g_rehookedAtom = 0;
+
+LONG_PTR SetProc(bool unicode, HWND window, void* proc) noexcept {
+  const auto value = reinterpret_cast<LONG_PTR>(proc);
+  return unicode ? ::SetWindowLongPtrW(window, GWLP_WNDPROC, value) : ::SetWindowLongPtrA(window, GWLP_WNDPROC, value);
+}
+
+}  // namespace
+
+ATOM ParkedTrampolineAtom() noexcept {
+  return AddAtomOnce(L"{76CC9A51-21FD-4A2A-83A1-8575B5359A9F}", g_parkedAtom);
+}
+ATOM RehookedAtom() noexcept {
+  return AddAtomOnce(L"Rehooked_{9C036AFE-384D-45E4-A34C-450946964A7D}", g_rehookedAtom);
+}
+
+bool IsCallableWindowProc(WNDPROC proc) noexcept {
+  if (!proc) return false;
+  // user32 hands out 0xFFFFxxxx handles for procedures of the other character set.
+  if ((reinterpret_cast<std::uintptr_t>(proc) >> 16) == 0xFFFF) return true;
+  return !::IsBadCodePtr(reinterpret_cast<FARPROC>(reinterpret_cast<void*>(proc)));
+}
+
+WHook::WHook(HWND window, WndMethod method, ATOM objectInstancePropId, ATOM rehookedPropId) noexcept
+    : handle_(window),
+      wndProc_(method),
+      unicodeWindow_(::IsWindowUnicode(window) != FALSE),
+      objectInstancePropId_(objectInstancePropId ? objectInstancePropId : ParkedTrampolineAtom()),
+      rehookedPropId_(rehookedPropId ? rehookedPropId : RehookedAtom()) {
+  HookWindow();
+}
+
+WHook::~WHook() { UnhookWindow(); }
+
+WNDPROC WHook::ValidOldProc() const noexcept {
+  return IsCallableWindowProc(oldWndProc_) ? oldWndProc_ : DefaultWindowProc(unicodeWindow_);
+}
+
+void WHook::HookWindow() noexcept {
+  if (enabled_ || !::IsWindow(handle_)) return;
+  void* parked = ::GetPropW(handle_, MAKEINTATOM(objectInstancePropId_));
+  if (parked && IsPoolEntry(parked)) {
+    // Left by an earlier unhook, maybe of an earlier copy of the library: whatever subclassed
+    // the window since stays on top. The property goes, so that nothing frees the trampoline
+    // while we use it.
+    ::RemovePropW(handle_, MAKEINTATOM(objectInstancePropId_));
+    newWndProc_ = parked;
+    oldWndProc_ = TrampolineToDispatchForm(parked, &wndProc_);
+  } else {
+    newWndProc_ = AllocWndProcTrampoline(wndProc_);
+    if (!newWndProc_) return;
+    oldWndProc_ = reinterpret_cast<WNDPROC>(SetProc(unicodeWindow_, handle_, newWndProc_));
+  }
+  enabled_ = true;
+}
+
+void WHook::UnhookWindow() noexcept {
+  if (enabled_ && newWndProc_) {
+    if (::IsWindow(handle_)) {
+      ::SetPropW(handle_, MAKEINTATOM(objectInstancePropId_), newWndProc_);
+      TrampolineToForwarderForm(newWndProc_, ValidOldProc(), unicodeWindow_);
+    } else {
+      FreeWndProcTrampoline(newWndProc_);
+      newWndProc_ = nullptr;
+    }
+  }
+  enabled_ = false;
+  if (::IsWindow(handle_)) ::RemovePropW(handle_, MAKEINTATOM(rehookedPropId_));
+}
+
+void WHook::CallOldProc(HWND window, WindowMessage& message) noexcept {
+  message.Result = CallWindowProcFor(unicodeWindow_, ValidOldProc(), window, static_cast<UINT>(message.Msg),
+                                     message.WParam, message.LParam);
+}
+
+void WHook::RehookWindow(bool connect) noexcept {
+  if (::GetPropW(handle_, MAKEINTATOM(rehookedPropId_))) return;
+  if (connect) {
+    HookWindow();
+    ::SetPropW(handle_, MAKEINTATOM(rehookedPropId_), reinterpret_cast<HANDLE>(1));
+  } else if (enabled_) {
+    ::SetPropW(handle_, MAKEINTATOM(objectInstancePropId_), nullptr);
+    auto classProc = reinterpret_cast<WNDPROC>(unicodeWindow_ ? ::GetClassLongPtrW(handle_, GCLP_WNDPROC)
+                                                              : ::GetClassLongPtrA(handle_, GCLP_WNDPROC));
+    if (!classProc) classProc = DefaultWindowProc(unicodeWindow_);
+    TrampolineToForwarderForm(newWndProc_, classProc, unicodeWindow_);
+    enabled_ = false;
+  }
+}
+
+void WHook::RehookWindowFromScratch() noexcept {
+  const HWND window = handle_;
+  handle_ = nullptr;
+  UnhookWindow();  // sees no window: frees the trampoline
+  handle_ = window;
+  if (::IsWindow(handle_)) ::RemovePropW(handle_, MAKEINTATOM(objectInstancePropId_));
+  HookWindow();
+}
+
+}  // namespace dl::extender

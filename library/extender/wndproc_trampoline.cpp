@@ -1,0 +1,297 @@
+#include "library/extender/wndproc_trampoline.h"
+
+#include <array>
+#include <cstring>
+
+#include "library/entry/process_local_storage.h"
+#include "library/extender/wndproc_trampoline_layout.h"
+
+namespace dl::extender {
+namespace {
+
+namespace L = trampoline_layout;
+using Byte = unsigned char;
+
+// Dispatch stub, entered by an entry's `call rax`: [rsp] holds the entry's method pair.
+constexpr Byte kDispatchStub[] = {
+    0x41, 0x5A,                                      // pop  r10            ; &method pair
+    0x53, 0x56, 0x57,                                // push rbx, rsi, rdi
+    0x48, 0x83, 0xEC, 0x40,                          // sub  rsp, 64        ; shadow + message record
+    0x4C, 0x89, 0xD3,                                // mov  rbx, r10
+    0x48, 0x89, 0xCE,                                // mov  rsi, rcx       ; window
+    0x89, 0xD0,                                      // mov  eax, edx       ; message, widened
+    0x48, 0x89, 0x44, 0x24, 0x20,                    // mov  [rsp+32], rax
+    0x4C, 0x89, 0x44, 0x24, 0x28,                    // mov  [rsp+40], r8   ; wParam
+    0x4C, 0x89, 0x4C, 0x24, 0x30,                    // mov  [rsp+48], r9   ; lParam
+    0x48, 0xC7, 0x44, 0x24, 0x38, 0, 0, 0, 0,        // mov  qword [rsp+56], 0 ; Result
+    0x48, 0x8B, 0x4B, 0x08,                          // mov  rcx, [rbx+8]   ; object
+    0xBA, 0x08, 0x00, 0x00, 0x00,                    // mov  edx, 8
+    0x48, 0xB8, 0x78, 0x56, 0x34, 0x32, 0, 0, 0, 0,  // mov  rax, IsBadReadPtr
+    0xFF, 0xD0,                                      // call rax
+    0x85, 0xC0,                                      // test eax, eax
+    0x75, 0x25,                                      // jnz  bad
+    0x48, 0xBF, 0x78, 0x56, 0x34, 0x12, 0, 0, 0, 0,  // mov  rdi, busy counter
+    0xF0, 0xFF, 0x07,                                // lock inc dword [rdi]
+    0x48, 0x8B, 0x4B, 0x08,                          // mov  rcx, [rbx+8]   ; object
+    0x48, 0x89, 0xF2,                                // mov  rdx, rsi       ; window
+    0x4C, 0x8D, 0x44, 0x24, 0x20,                    // lea  r8, [rsp+32]   ; &message record
+    0xFF, 0x13,                                      // call [rbx]          ; method code
+    0xF0, 0xFF, 0x0F,                                // lock dec dword [rdi]
+    0x48, 0x8B, 0x44, 0x24, 0x38,                    // mov  rax, [rsp+56]  ; Result
+    0xEB, 0x02,                                      // jmp  done
+    0x89, 0xC0,                                      // bad: mov eax, eax  ; the non-zero answer
+    0x48, 0x83, 0xC4, 0x40,                          // done: add rsp, 64
+    0x5F, 0x5E, 0x5B,                                // pop  rdi, rsi, rbx
+    0xC3,                                            // ret
+};
+static_assert(sizeof(kDispatchStub) <= L::kDispatchStubSize);
+
+// Shared tail of the forwarder entries (rax = procedure, r10 = CallWindowProcW/A): calls
+// CallWindowProc(proc, window, message, wParam, lParam) in a frame of its own, so the fifth
+// argument never lands in the caller's frame.
+constexpr Byte kForwarderHelper[] = {
+    0x48, 0x83, 0xEC, 0x38,        // sub  rsp, 56
+    0x4C, 0x89, 0x4C, 0x24, 0x20,  // mov  [rsp+32], r9  ; lParam
+    0x4D, 0x89, 0xC1,              // mov  r9, r8        ; wParam
+    0x49, 0x89, 0xD0,              // mov  r8, rdx       ; message
+    0x48, 0x89, 0xCA,              // mov  rdx, rcx      ; window
+    0x48, 0x89, 0xC1,              // mov  rcx, rax      ; procedure
+    0x41, 0xFF, 0xD2,              // call r10
+    0x48, 0x83, 0xC4, 0x38,        // add  rsp, 56
+    0xC3,                          // ret
+};
+static_assert(sizeof(kForwarderHelper) <= L::kForwarderHelperSize);
+
+struct UserProcs {
+  WNDPROC defA = nullptr, defW = nullptr;
+  void* callA = nullptr;
+  void* callW = nullptr;
+  void* isBadReadPtr = nullptr;
+};
+
+const UserProcs& Procs() noexcept {
+  static const UserProcs procs = [] {
+    UserProcs p;
+    HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+    if (!user32) user32 = ::LoadLibraryW(L"user32.dll");
+    p.defA = reinterpret_cast<WNDPROC>(reinterpret_cast<void*>(::GetProcAddress(user32, "DefWindowProcA")));
+    p.defW = reinterpret_cast<WNDPROC>(reinterpret_cast<void*>(::GetProcAddress(user32, "DefWindowProcW")));
+    p.callA = reinterpret_cast<void*>(::GetProcAddress(user32, "CallWindowProcA"));
+    p.callW = reinterpret_cast<void*>(::GetProcAddress(user32, "CallWindowProcW"));
+    p.isBadReadPtr = reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "IsBadReadPtr"));
+    return p;
+  }();
+  return procs;
+}
+
+// Pool state of this copy. The SRW lock needs no set-up or teardown, so nothing runs at unload.
+constinit SRWLOCK g_lock = SRWLOCK_INIT;
+constinit Byte* g_blocks = nullptr;
+constinit Byte* g_freeList = nullptr;
+constinit bool g_initialised = false;
+
+class PoolLock {
+ public:
+  PoolLock() noexcept { ::AcquireSRWLockExclusive(&g_lock); }
+  PoolLock(const PoolLock&) = delete;
+  PoolLock& operator=(const PoolLock&) = delete;
+  ~PoolLock() { ::ReleaseSRWLockExclusive(&g_lock); }
+};
+
+template <typename T>
+T Read(const Byte* p, std::size_t offset) noexcept {
+  T v;
+  std::memcpy(&v, p + offset, sizeof v);
+  return v;
+}
+template <typename T>
+void Write(Byte* p, std::size_t offset, T v) noexcept {
+  std::memcpy(p + offset, &v, sizeof v);
+}
+
+Byte* BlockOf(const void* entry) noexcept {
+  return reinterpret_cast<Byte*>(reinterpret_cast<std::uintptr_t>(entry) & ~std::uintptr_t{L::kBlockSize - 1});
+}
+
+void Flush(void* entry) noexcept { ::FlushInstructionCache(::GetCurrentProcess(), entry, L::kEntrySize); }
+
+// Both under the lock.
+void EnsureInitialisedLocked() noexcept {
+  if (g_initialised) return;
+  g_initialised = true;
+  std::uint64_t blocks = 0, freeList = 0;
+  entry::ProcessLocalStorage::Instance().ReadPoolHeads(blocks, freeList);
+  g_blocks = reinterpret_cast<Byte*>(blocks);
+  g_freeList = reinterpret_cast<Byte*>(freeList);
+}
+
+bool IsEntryLocked(const void* p) noexcept {
+  const auto address = reinterpret_cast<std::uintptr_t>(p);
+  for (Byte* block = g_blocks; block; block = Read<Byte*>(block, L::kPreviousBlockOffset)) {
+    const auto base = reinterpret_cast<std::uintptr_t>(block);
+    if (address < base + L::kFirstEntryOffset || address >= base + L::kEntryStartLimit) continue;
+    return (address - base - L::kFirstEntryOffset) % L::kEntrySize == 0;
+  }
+  return false;
+}
+
+bool IsDispatch(const Byte* entry) noexcept {
+  return entry[L::kFormOffset] == L::kDispatchMark[0] && entry[L::kFormOffset + 1] == L::kDispatchMark[1];
+}
+
+void WriteDispatchHead(Byte* entry) noexcept {
+  entry[0] = 0x48;
+  entry[1] = 0xB8;
+  Write<Byte*>(entry, L::kImmediateOffset, BlockOf(entry) + L::kDispatchStubOffset);
+  entry[L::kFormOffset] = L::kDispatchMark[0];
+  entry[L::kFormOffset + 1] = L::kDispatchMark[1];
+}
+
+void PushFreeLocked(Byte* entry) noexcept {
+  Write<Byte*>(entry, L::kFreeLinkOffset, g_freeList);
+  Write<void*>(entry, L::kMethodObjectOffset, nullptr);
+  g_freeList = entry;
+}
+
+bool AllocateBlockLocked() noexcept {
+  const UserProcs& procs = Procs();
+  auto* counter = entry::ProcessLocalStorage::Instance().BusyCounter();
+  if (!procs.isBadReadPtr || !counter) return false;
+  auto* block = static_cast<Byte*>(
+      ::VirtualAlloc(nullptr, L::kBlockSize, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
+  if (!block) return false;
+  std::memset(block, 0xCC, L::kBlockSize);
+  Write<Byte*>(block, L::kPreviousBlockOffset, g_blocks);
+
+  Byte* stub = block + L::kDispatchStubOffset;
+  std::memcpy(stub, kDispatchStub, sizeof kDispatchStub);
+  for (std::size_t i = 0; i + 8 <= sizeof kDispatchStub; ++i) {
+    const auto v = Read<std::uint32_t>(stub, i);
+    if (v == L::kBusyCounterMark) {
+      Write<const volatile LONG*>(stub, i, counter);
+      i += 7;
+    } else if (v == L::kIsBadReadPtrMark) {
+      Write<void*>(stub, i, procs.isBadReadPtr);
+      i += 7;
+    }
+  }
+  std::memcpy(block + L::kForwarderHelperOffset, kForwarderHelper, sizeof kForwarderHelper);
+
+  g_blocks = block;
+  // Pushed from the last entry down, so allocation hands out the block in address order.
+  for (std::size_t i = L::kEntriesPerBlock; i-- > 0;) {
+    Byte* entry = block + L::kFirstEntryOffset + i * L::kEntrySize;
+    WriteDispatchHead(entry);
+    PushFreeLocked(entry);
+  }
+  ::FlushInstructionCache(::GetCurrentProcess(), block, L::kBlockSize);
+  return true;
+}
+
+WNDPROC ToDispatchLocked(Byte* entry, const WndMethod* method) noexcept {
+  WNDPROC forwardedTo = IsDispatch(entry) ? nullptr : Read<WNDPROC>(entry, L::kImmediateOffset);
+  if (method) {
+    Write<WndMethodCode>(entry, L::kMethodCodeOffset, method->code);
+    Write<void*>(entry, L::kMethodObjectOffset, method->self);
+  }
+  WriteDispatchHead(entry);
+  Flush(entry);
+  return forwardedTo;
+}
+
+}  // namespace
+
+void* AllocWndProcTrampoline(WndMethod method) noexcept {
+  if (!method) return nullptr;
+  PoolLock lock;
+  EnsureInitialisedLocked();
+  if (!g_freeList && !AllocateBlockLocked()) return nullptr;
+  Byte* entry = g_freeList;
+  g_freeList = Read<Byte*>(entry, L::kFreeLinkOffset);
+  Write<WndMethodCode>(entry, L::kMethodCodeOffset, method.code);
+  Write<void*>(entry, L::kMethodObjectOffset, method.self);
+  Flush(entry);
+  return entry;
+}
+
+void FreeWndProcTrampoline(void* trampoline) noexcept {
+  if (!trampoline) return;
+  PoolLock lock;
+  EnsureInitialisedLocked();
+  auto* entry = static_cast<Byte*>(trampoline);
+  if (entry == g_freeList || !IsEntryLocked(entry)) return;
+  // A free entry is in dispatch form without an object; freeing it twice would put it on the
+  // list twice and hand it out to two owners.
+  if (IsDispatch(entry) && Read<void*>(entry, L::kMethodObjectOffset) == nullptr) return;
+  if (!IsDispatch(entry)) WriteDispatchHead(entry);
+  PushFreeLocked(entry);
+  Flush(entry);
+}
+
+WNDPROC TrampolineToDispatchForm(void* trampoline, const WndMethod* method) noexcept {
+  if (!trampoline) return nullptr;
+  PoolLock lock;
+  return ToDispatchLocked(static_cast<Byte*>(trampoline), method);
+}
+
+void TrampolineToForwarderForm(void* trampoline, WNDPROC proc, bool unicode) noexcept {
+  if (!trampoline) return;
+  PoolLock lock;
+  auto* entry = static_cast<Byte*>(trampoline);
+  const UserProcs& procs = Procs();
+  // The form mark (bytes 10-11) is overwritten last but one instruction at a time would not be
+  // atomic anyway: conversions happen on the window's own thread, never inside a call through it.
+  entry[0] = 0x48;
+  entry[1] = 0xB8;
+  Write<WNDPROC>(entry, L::kImmediateOffset, proc);
+  entry[L::kFormOffset] = 0x49;
+  entry[L::kFormOffset + 1] = 0xBA;
+  Write<void*>(entry, L::kForwarderCallTargetOffset, unicode ? procs.callW : procs.callA);
+  const Byte* helper = BlockOf(entry) + L::kForwarderHelperOffset;
+  entry[L::kForwarderJumpOffset] = 0xE9;
+  const auto rel = static_cast<std::int32_t>(helper - (entry + L::kForwarderJumpOffset + 5));
+  Write<std::int32_t>(entry, L::kForwarderJumpOffset + 1, rel);
+  Flush(entry);
+}
+
+bool IsTrampolineInDispatchForm(const void* trampoline) noexcept {
+  return trampoline && IsDispatch(static_cast<const Byte*>(trampoline));
+}
+
+bool IsPoolEntry(const void* trampoline) noexcept {
+  PoolLock lock;
+  EnsureInitialisedLocked();
+  return IsEntryLocked(trampoline);
+}
+
+std::size_t TrampolineBlockCount() noexcept {
+  PoolLock lock;
+  EnsureInitialisedLocked();
+  std::size_t n = 0;
+  for (Byte* block = g_blocks; block; block = Read<Byte*>(block, L::kPreviousBlockOffset)) ++n;
+  return n;
+}
+
+void InitTrampolinePool() noexcept {
+  Procs();
+  PoolLock lock;
+  EnsureInitialisedLocked();
+}
+
+void FinalizeTrampolinePool() noexcept {
+  PoolLock lock;
+  if (!g_initialised) return;
+  entry::ProcessLocalStorage::Instance().WritePoolHeads(reinterpret_cast<std::uint64_t>(g_blocks),
+                                                        reinterpret_cast<std::uint64_t>(g_freeList));
+  g_initialised = false;
+  g_blocks = g_freeList = nullptr;
+}
+
+WNDPROC DefaultWindowProc(bool unicode) noexcept { return unicode ? Procs().defW : Procs().defA; }
+
+LRESULT CallWindowProcFor(bool unicode, WNDPROC proc, HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  return unicode ? ::CallWindowProcW(proc, window, msg, wParam, lParam)
+                 : ::CallWindowProcA(proc, window, msg, wParam, lParam);
+}
+
+}  // namespace dl::extender

@@ -1,0 +1,67 @@
+#pragma once
+// Window-procedure trampolines: small pieces of code outside the library image that a window
+// can use as its procedure. In dispatch form a trampoline calls a method (code + object) with the
+// window and a message record; in forwarder form it passes every message on to another window
+// procedure with CallWindowProc, so a window keeps working after the library has gone.
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace dl::extender {
+
+// The message as a method sees it; the trampoline fills it with Result = 0.
+struct WindowMessage {
+  UINT_PTR Msg;
+  WPARAM WParam;
+  LPARAM LParam;
+  LRESULT Result;
+};
+static_assert(sizeof(WindowMessage) == 32);
+
+using WndMethodCode = void (*)(void* self, HWND window, WindowMessage* message) noexcept;
+
+// A method bound to its object. The stub calls code(self, window, &message).
+struct WndMethod {
+  WndMethodCode code = nullptr;
+  void* self = nullptr;
+  explicit operator bool() const noexcept { return code != nullptr && self != nullptr; }
+};
+
+// Binds a member function `void T::F(HWND, WindowMessage&) noexcept` to an object.
+template <auto F, typename T>
+WndMethod MakeWndMethod(T* object) noexcept {
+  return WndMethod{[](void* self, HWND window, WindowMessage* message) noexcept {
+                     (static_cast<T*>(self)->*F)(window, *message);
+                   },
+                   object};
+}
+
+// Returns a trampoline in dispatch form bound to the method, or null when no memory is left
+// or the method is empty.
+[[nodiscard]] void* AllocWndProcTrampoline(WndMethod method) noexcept;
+// Gives a trampoline back to the pool. Ignores null, anything that is not an entry of the pool,
+// and entries that are free already.
+void FreeWndProcTrampoline(void* trampoline) noexcept;
+
+// Back to dispatch form (bound to the method when given); returns the procedure it forwarded
+// to, or null when it was in dispatch form already.
+WNDPROC TrampolineToDispatchForm(void* trampoline, const WndMethod* method) noexcept;
+// To forwarder form: every call goes to proc through CallWindowProcW (unicode) or A.
+void TrampolineToForwarderForm(void* trampoline, WNDPROC proc, bool unicode) noexcept;
+
+[[nodiscard]] bool IsTrampolineInDispatchForm(const void* trampoline) noexcept;
+[[nodiscard]] bool IsPoolEntry(const void* trampoline) noexcept;
+[[nodiscard]] std::size_t TrampolineBlockCount() noexcept;
+
+// Unit start and end: the pool heads are read from and written back to the process-local
+// storage, so the next copy of the library in the process keeps using the same blocks.
+void InitTrampolinePool() noexcept;
+void FinalizeTrampolinePool() noexcept;
+
+// Default window procedures and CallWindowProc of user32, by character set.
+[[nodiscard]] WNDPROC DefaultWindowProc(bool unicode) noexcept;
+LRESULT CallWindowProcFor(bool unicode, WNDPROC proc, HWND window, UINT msg, WPARAM wParam,
+                          LPARAM lParam) noexcept;
+
+}  // namespace dl::extender
