@@ -1,8 +1,9 @@
 #include "library/entry/entry_services.h"
+#include "library/entry/plugin_host_environment.h"
 
 namespace dl::entry {
 
-// The embedded application is not part of this library yet: processes run the hooks only.
-IEmbeddedApplication* CreateEmbeddedApplication() noexcept { return nullptr; }
+// The process's embedded application (plug-in host), built by plugin_host_environment.cpp.
+IEmbeddedApplication* CreateEmbeddedApplication() noexcept { return CreateProcessApplication(); }
 
 }  // namespace dl::entry

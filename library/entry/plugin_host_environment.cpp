@@ -1,0 +1,62 @@
+#include "library/entry/plugin_host_environment.h"
+
+#include <atomic>
+
+#include "library/entry/hook_stubs.h"
+#include "library/entry/plugin_builtin.h"
+#include "library/entry/process_gate.h"
+
+namespace dl::entry {
+namespace {
+
+constinit std::atomic<bool> g_classesRegistered{false};
+
+// What the hook procedures hold. Release ends the application's life in this process.
+class HookFacade final : public IEmbeddedApplication {
+ public:
+  explicit HookFacade(model::RefPtr<TEmbeddedApplication> app) : app_(std::move(app)) {}
+  void Init() override { app_->Init(); }
+  void Done() override { app_->Done(); }
+  bool IsUnloading() override { return app_->IsUnloading(); }
+  void OnReloading() override { app_->OnReloading(); }
+  bool NeedWinEventHook(DWORD eventId) override { return app_->NeedWinEventHook(eventId); }
+  void Release() override { delete this; }
+
+ private:
+  ~HookFacade() = default;
+  model::RefPtr<TEmbeddedApplication> app_;
+};
+
+}  // namespace
+
+ApplicationEnvironment ProcessApplicationEnvironment() {
+  ApplicationEnvironment env;
+  env.createRuleDispatcher = CreateRuleDispatcherPlugin;
+  env.createVirtualDesktops = CreateVirtualDesktopsPlugin;
+  env.setHookRecordEnabled = [](bool enabled) { SetHookStubsEnabled(enabled); };
+  env.findWindow = [](const char* className, const char* title) { return ::FindWindowA(className, title); };
+  env.reducedHookProcess = ProcessGate().reducedHook;
+  // The messenger client and the multi-monitor center bind their members here once
+  // they exist in the library; until then the application runs without them.
+  return env;
+}
+
+void RegisterLibraryClasses() noexcept {
+  if (g_classesRegistered.exchange(true)) return;
+  // Each type name is registered here as its class is added to the library:
+  // MOVETOVIRTUALDESKTOPACTION, CAPTIONBUTTONAGENT, CAPTIONBUTTONTOGGLEAGENT,
+  // CAPTIONBUTTONTRIGGER, WINDOWMENUAGENT, WINDOWMENUTRIGGER, MESSAGEAGENT,
+  // WMCREATEMESSAGETRIGGER, HOTKEYSAGENT, HOTKEYSTRIGGER.
+}
+
+IEmbeddedApplication* CreateProcessApplication() noexcept {
+  try {
+    RegisterLibraryClasses();
+    model::RefPtr<TEmbeddedApplication> app(new TEmbeddedApplication(ProcessApplicationEnvironment()));
+    return new HookFacade(std::move(app));
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+}  // namespace dl::entry
