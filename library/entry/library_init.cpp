@@ -7,6 +7,8 @@
 #include "library/entry/process_gate.h"
 #include "library/entry/registered_messages.h"
 #include "library/entry/shared_messages.h"
+#include "library/extender/classification_atoms.h"
+#include "library/extender/process_flags.h"
 
 namespace dl::entry {
 namespace {
@@ -55,6 +57,9 @@ void StartApplication() noexcept {
 void OnProcessAttach(HINSTANCE instance) noexcept {
   g_instance = instance;
   RegisterSharedMessages();
+  // Window and process classification: class atoms and process flags, once per load.
+  extender::RegisterClassAtoms();
+  (void)extender::CurrentProcessFlags();
   AllowSharedMessagesThroughFilter();
   try {
     ComputeGate();
