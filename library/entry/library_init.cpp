@@ -8,6 +8,7 @@
 #include "library/entry/registered_messages.h"
 #include "library/entry/shared_messages.h"
 #include "library/extender/classification_atoms.h"
+#include "library/extender/classification_windows.h"
 #include "library/extender/process_flags.h"
 
 namespace dl::entry {
@@ -60,6 +61,7 @@ void OnProcessAttach(HINSTANCE instance) noexcept {
   // Window and process classification: class atoms and process flags, once per load.
   extender::RegisterClassAtoms();
   (void)extender::CurrentProcessFlags();
+  Services().isTopLevelApplicationWindow.store(&extender::IsTopLevelApplicationWindow, std::memory_order_release);
   AllowSharedMessagesThroughFilter();
   try {
     ComputeGate();
