@@ -2,52 +2,158 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 
-#include "platform/handles.h"
+#include "host/config_folder.h"
+#include "host/event_log.h"
+#include "host/host_names.h"
+#include "host/own_folder.h"
+#include "platform/text.h"
+#include "tools/devcenter/child_process.h"
+#include "tools/devcenter/main_events.h"
+#include "tools/devcenter/module_probe.h"
+#include "tools/devcenter/options.h"
+#include "tools/devcenter/ready_window.h"
+#include "tools/devcenter/recorder.h"
 
 namespace dl::devcenter {
 namespace {
-constexpr wchar_t kWindowClass[] = L"dlm_DevCenterHandlerWindow";
+using nlohmann::json;
 
-LRESULT CALLBACK HandlerProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-  return ::DefWindowProcW(wnd, msg, wParam, lParam);
+constexpr DWORD kAppCloseGraceMs = 5000;
+
+unsigned long long FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-std::wstring OwnFolder() {
-  wchar_t path[MAX_PATH * 4];
-  DWORD n = ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
-  std::wstring folder(path, n);
-  return folder.substr(0, folder.find_last_of(L"\\/") + 1);
+// The lines appended to the host's event log since `offset`.
+std::vector<std::string> LinesSince(const std::wstring& path, unsigned long long offset) {
+  std::vector<std::string> lines;
+  platform::UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return lines;
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  if (!::SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) return lines;
+  std::string text;
+  char block[4096];
+  DWORD got = 0;
+  while (::ReadFile(file.get(), block, sizeof(block), &got, nullptr) && got > 0) text.append(block, got);
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) lines.push_back(Utf8(platform::AnsiToWide(line)));
+    start = end + 1;
+  }
+  return lines;
+}
+
+void StartApps(const Options& o, Recorder& rec, std::vector<ChildProcess>& apps, bool& allMapped) {
+  for (const std::wstring& exe : o.launch) {
+    ChildProcess app = ChildProcess::Start(QuoteArgument(exe));
+    rec.Emit("app_started", {{"exe", Utf8(exe)}, {"pid", app.Id()}});
+    std::optional<std::wstring> path = WaitForLoadedModule(app.Id(), o.module, o.moduleTimeoutMs);
+    json fields = {{"pid", app.Id()}, {"module", Utf8(o.module)}, {"mapped", path.has_value()}};
+    if (path) fields["path"] = Utf8(*path);
+    rec.Emit("module", fields);
+    allMapped = allMapped && path.has_value();
+    apps.push_back(std::move(app));
+  }
+}
+
+int RunSession(const Options& o, Recorder& rec) {
+  MainEvents events;
+  events.Reset();
+  ReadyWindow window;
+  const std::wstring hostPath = o.hostPath.empty() ? host::OwnFolder() + L"DeskloomCenter64.exe" : o.hostPath;
+  const std::wstring eventLog = host::EventLogPath(host::LookUpConfigFolder());
+  const unsigned long long eventLogStart = FileSize(eventLog);
+
+  EnvironmentOverrides env;
+  if (!o.tempFolder.empty()) env = {{L"TEMP", o.tempFolder}, {L"TMP", o.tempFolder}};
+  const std::wstring commandLine = HostCommandLine(hostPath, ::GetCurrentProcessId(), window.Handle(), o.placement);
+  rec.Emit("session_start", {{"pid", ::GetCurrentProcessId()},
+                             {"window", reinterpret_cast<UINT_PTR>(window.Handle())},
+                             {"event_log", Utf8(eventLog)}});
+  ChildProcess hostProcess = ChildProcess::Start(commandLine, env);
+  rec.Emit("host_started", {{"pid", hostProcess.Id()}, {"command_line", Utf8(commandLine)}});
+
+  const int woke = window.WaitPumping({events.Startup(), hostProcess.Handle()}, o.readyTimeoutMs);
+  DWORD hostThread = 0;
+  for (const ServiceCall& call : window.Calls()) {
+    rec.Emit("ready_message", {{"wparam", call.code}, {"thread_id", call.argument}});
+    if (call.code == host::kCodeReady) hostThread = static_cast<DWORD>(call.argument);
+  }
+  const bool started = woke == 0;
+  bool allMapped = true;
+  std::vector<ChildProcess> apps;
+  if (started) {
+    rec.Emit("startup_event");
+    for (WPARAM code : o.post) {
+      BOOL posted = hostThread && ::PostThreadMessageW(hostThread, window.ServiceMessage(), code, 0);
+      rec.Emit("posted", {{"wparam", code}, {"thread_id", hostThread}, {"ok", posted != FALSE}});
+    }
+    StartApps(o, rec, apps, allMapped);
+    if (o.holdMs && window.WaitPumping({hostProcess.Handle()}, o.holdMs) == 0)
+      rec.Emit("host_ended_while_held");
+    events.RequestShutdown();
+    rec.Emit("shutdown_requested");
+  } else {
+    rec.Emit(woke == 1 ? "host_ended_before_startup" : "startup_timeout");
+  }
+
+  const bool ended = window.WaitPumping({hostProcess.Handle()}, o.stopTimeoutMs) == 0 || !hostProcess.Running();
+  if (ended) {
+    rec.Emit("host_ended", {{"exit_code", hostProcess.ExitCode()}});
+  } else {
+    rec.Emit("host_still_running", {{"pid", hostProcess.Id()}});
+    hostProcess.Terminate();
+  }
+  rec.Emit("events", {{"shutdown", TakeSignal(events.Shutdown())},
+                      {"need_relogin", TakeSignal(events.NeedRelogin())},
+                      {"startup", TakeSignal(events.Startup())}});
+  for (ChildProcess& app : apps) {
+    app.Close(kAppCloseGraceMs);
+    rec.Emit("app_closed", {{"pid", app.Id()}});
+  }
+  if (o.showEventLog)
+    for (const std::string& line : LinesSince(eventLog, eventLogStart)) rec.Emit("event_log", {{"line", line}});
+
+  const bool ok = started && ended && hostProcess.ExitCode() == 0 && allMapped;
+  rec.Emit("result", {{"ok", ok}});
+  return ok ? 0 : 1;
+}
+
+int RunProbe(const Options& o, Recorder& rec) {
+  std::vector<ChildProcess> apps;
+  bool allMapped = true;
+  StartApps(o, rec, apps, allMapped);
+  for (ChildProcess& app : apps) {
+    app.Close(kAppCloseGraceMs);
+    rec.Emit("app_closed", {{"pid", app.Id()}});
+  }
+  rec.Emit("result", {{"ok", allMapped}});
+  return allMapped ? 0 : 1;
 }
 }  // namespace
 
-int RunDevCenter(const std::vector<std::wstring>&) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = HandlerProc;
-  wc.hInstance = ::GetModuleHandleW(nullptr);
-  wc.lpszClassName = kWindowClass;
-  ::RegisterClassW(&wc);
-  platform::UniqueWindow handler(::CreateWindowExW(0, kWindowClass, L"devcenter", WS_OVERLAPPED, 0, 0, 0, 0,
-                                                   nullptr, nullptr, wc.hInstance, nullptr));
-  if (!handler) throw std::runtime_error("cannot create the handler window");
-  std::printf("devcenter: handler window %p\n", static_cast<void*>(handler.get()));
-
-  std::wstring cmd = L"\"" + OwnFolder() + L"DeskloomCenter64.exe\" " + std::to_wstring(::GetCurrentProcessId()) +
-                     L" " + std::to_wstring(reinterpret_cast<UINT_PTR>(handler.get())) + L" 1";
-  STARTUPINFOW si{sizeof(si)};
-  PROCESS_INFORMATION pi{};
-  if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    throw std::runtime_error("cannot start DeskloomCenter64.exe");
-  platform::UniqueHandle process(pi.hProcess), thread(pi.hThread);
-  std::printf("devcenter: host started, process id %lu\n", pi.dwProcessId);
-  DWORD waited = ::WaitForSingleObject(process.get(), 30000);
-  DWORD code = 0;
-  ::GetExitCodeProcess(process.get(), &code);
-  std::printf("devcenter: host %s, exit code %lu\n", waited == WAIT_OBJECT_0 ? "ended" : "still running", code);
-  std::fflush(stdout);
-  return 0;
+int RunDevCenter(const std::vector<std::wstring>& args) {
+  Options options;
+  try {
+    options = ParseOptions(args);
+  } catch (const std::invalid_argument& e) {
+    std::fprintf(stderr, "devcenter: %s\n%s", e.what(), UsageText());
+    return 2;
+  }
+  Recorder rec(options.logPath);
+  return options.mode == Mode::kProbe ? RunProbe(options, rec) : RunSession(options, rec);
 }
+
 }  // namespace dl::devcenter
