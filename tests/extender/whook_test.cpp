@@ -1,0 +1,183 @@
+// Subclassing real windows through trampolines, with foreign subclassers on top.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "library/entry/process_local_storage.h"
+#include "library/extender/whook.h"
+#include "tests/extender/test_window.h"
+
+namespace {
+
+using namespace dl::extender;
+using dl::test::CreateLoggedWindow;
+using dl::test::WindowLog;
+
+// The owner of a hook: records, then lets the window's earlier procedure run.
+struct Subclasser {
+  std::unique_ptr<WHook> hook;
+  int calls = 0;
+  UINT last = 0;
+  void Handle(HWND wnd, WindowMessage& message) noexcept {
+    ++calls;
+    last = static_cast<UINT>(message.Msg);
+    hook->CallOldProc(wnd, message);
+  }
+  void Hook(HWND wnd) { hook = std::make_unique<WHook>(wnd, MakeWndMethod<&Subclasser::Handle>(this)); }
+};
+
+// A foreign subclasser "B" that chains with CallWindowProcW.
+WNDPROC g_underB = nullptr;
+int g_bCalls = 0;
+LRESULT CALLBACK ForeignProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  ++g_bCalls;
+  return ::CallWindowProcW(g_underB, wnd, msg, wp, lp);
+}
+
+WNDPROC CurrentProc(HWND wnd) { return reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(wnd, GWLP_WNDPROC)); }
+
+class WHookTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dl::entry::ProcessLocalStorage::Instance().Open());
+    wnd = CreateLoggedWindow(&log);
+    ASSERT_TRUE(wnd);
+  }
+  void TearDown() override {
+    if (::IsWindow(wnd)) ::DestroyWindow(wnd);
+  }
+  WindowLog log;
+  HWND wnd = nullptr;
+};
+
+TEST_F(WHookTest, HookedWindowRunsTheMethodThenItsOwnProcedure) {
+  Subclasser a;
+  a.Hook(wnd);
+  EXPECT_TRUE(a.hook->Enabled());
+  EXPECT_EQ(reinterpret_cast<void*>(CurrentProc(wnd)), a.hook->Trampoline());
+  EXPECT_EQ(::SendMessageW(wnd, WM_APP, 0, 0), 0x600D);
+  EXPECT_EQ(a.last, static_cast<UINT>(WM_APP));
+  EXPECT_EQ(log.count(WM_APP), 1);
+}
+
+TEST_F(WHookTest, UnhookUnderForeignSubclasserParksForwarderAndHookAgainReusesIt) {
+  Subclasser a;
+  a.Hook(wnd);
+  void* trampoline = a.hook->Trampoline();
+  g_underB = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ForeignProc)));
+  ASSERT_EQ(reinterpret_cast<void*>(g_underB), trampoline);
+
+  a.hook->UnhookWindow();
+  EXPECT_FALSE(a.hook->Enabled());
+  EXPECT_EQ(CurrentProc(wnd), &ForeignProc);  // never put back: B stays in place
+  EXPECT_EQ(::GetPropW(wnd, MAKEINTATOM(ParkedTrampolineAtom())), trampoline);
+  EXPECT_FALSE(IsTrampolineInDispatchForm(trampoline));
+
+  g_bCalls = 0;
+  const int callsBefore = a.calls;
+  EXPECT_EQ(::SendMessageW(wnd, WM_APP, 0, 0), 0x600D);  // B -> parked forwarder -> window's own procedure
+  EXPECT_EQ(g_bCalls, 1);
+  EXPECT_EQ(a.calls, callsBefore);
+  EXPECT_EQ(log.count(WM_APP), 1);
+
+  Subclasser again;
+  again.Hook(wnd);
+  EXPECT_EQ(again.hook->Trampoline(), trampoline);
+  EXPECT_EQ(CurrentProc(wnd), &ForeignProc);
+  EXPECT_EQ(::GetPropW(wnd, MAKEINTATOM(ParkedTrampolineAtom())), nullptr);
+  EXPECT_EQ(::SendMessageW(wnd, WM_APP, 0, 0), 0x600D);
+  EXPECT_EQ(g_bCalls, 2);
+  EXPECT_EQ(again.last, static_cast<UINT>(WM_APP));
+  EXPECT_EQ(log.count(WM_APP), 2);
+  again.hook.reset();
+  ::SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_underB));
+}
+
+TEST_F(WHookTest, UnhookAfterTheWindowIsDestroyedFreesTheTrampoline) {
+  Subclasser a;
+  a.Hook(wnd);
+  void* trampoline = a.hook->Trampoline();
+  WindowMessage msg{WM_APP, 0, 0, 0};
+  ASSERT_TRUE(::DestroyWindow(wnd));
+  a.hook->CallOldProc(wnd, msg);  // a call for a window that has gone meanwhile: no crash
+  a.hook.reset();
+  Subclasser next;
+  void* reused = AllocWndProcTrampoline(MakeWndMethod<&Subclasser::Handle>(&next));
+  EXPECT_EQ(reused, trampoline);
+  FreeWndProcTrampoline(reused);
+}
+
+TEST_F(WHookTest, PreviousProcedureThatIsNoLongerCodeIsReplacedByTheDefault) {
+  // A window procedure in memory of its own ("mov eax, 0x1234; ret") that then goes away.
+  auto* code = static_cast<unsigned char*>(::VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
+  ASSERT_NE(code, nullptr);
+  const unsigned char body[] = {0xB8, 0x34, 0x12, 0x00, 0x00, 0xC3};
+  std::memcpy(code, body, sizeof body);
+  ::SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(code));
+  Subclasser a;
+  a.Hook(wnd);
+  EXPECT_EQ(::SendMessageW(wnd, WM_APP, 0, 0), 0x1234);
+  ASSERT_TRUE(::VirtualFree(code, 0, MEM_RELEASE));
+  EXPECT_EQ(::SendMessageW(wnd, WM_APP, 0, 0), 0);  // DefWindowProcW's answer
+  a.hook->UnhookWindow();                           // forwarder goes to the default procedure
+  EXPECT_EQ(::SendMessageW(wnd, WM_APP, 0, 0), 0);
+  EXPECT_TRUE(::SetWindowTextW(wnd, L"still alive"));
+  ASSERT_TRUE(::DestroyWindow(wnd));
+}
+
+TEST_F(WHookTest, AnsiWindowUsesTheAnsiProcedures) {
+  WindowLog ansiLog;
+  HWND ansi = CreateLoggedWindow(&ansiLog, false);
+  ASSERT_FALSE(::IsWindowUnicode(ansi));
+  Subclasser a;
+  a.Hook(ansi);
+  EXPECT_FALSE(a.hook->UnicodeWindow());
+  EXPECT_TRUE(::SetWindowTextA(ansi, "caf\xe9"));
+  char text[16] = {};
+  ::GetWindowTextA(ansi, text, 16);
+  EXPECT_STREQ(text, "caf\xe9");
+  a.hook->UnhookWindow();
+  EXPECT_TRUE(::SetWindowTextA(ansi, "abc"));
+  ::GetWindowTextA(ansi, text, 16);
+  EXPECT_STREQ(text, "abc");
+  ::DestroyWindow(ansi);
+}
+
+TEST_F(WHookTest, RehookDisconnectBypassesEverythingBelowAndConnectHooksOnce) {
+  Subclasser a;
+  a.Hook(wnd);
+  a.hook->RehookWindow(false);
+  EXPECT_FALSE(a.hook->Enabled());
+  const int calls = a.calls;
+  EXPECT_EQ(::SendMessageW(wnd, WM_APP, 0, 0), 0x600D);  // straight to the class procedure
+  EXPECT_EQ(a.calls, calls);
+
+  a.hook->RehookWindow(true);
+  EXPECT_TRUE(a.hook->Enabled());
+  EXPECT_NE(::GetPropW(wnd, MAKEINTATOM(RehookedAtom())), nullptr);
+  void* trampoline = a.hook->Trampoline();
+  a.hook->RehookWindow(true);  // marked as reconnected: nothing happens
+  EXPECT_EQ(a.hook->Trampoline(), trampoline);
+  EXPECT_EQ(::SendMessageW(wnd, WM_APP, 0, 0), 0x600D);
+  EXPECT_EQ(a.calls, calls + 1);
+  a.hook->UnhookWindow();
+  EXPECT_EQ(::GetPropW(wnd, MAKEINTATOM(RehookedAtom())), nullptr);
+}
+
+TEST_F(WHookTest, RehookFromScratchPutsANewTrampolineInFrontOfTheCurrentProcedure) {
+  Subclasser a;
+  a.Hook(wnd);
+  // Someone cut us out of the chain.
+  ::SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(a.hook->OldWndProc()));
+  const int calls = a.calls;
+  ::SendMessageW(wnd, WM_APP, 0, 0);
+  EXPECT_EQ(a.calls, calls);
+  a.hook->RehookWindowFromScratch();
+  EXPECT_TRUE(a.hook->Enabled());
+  EXPECT_EQ(reinterpret_cast<void*>(CurrentProc(wnd)), a.hook->Trampoline());
+  EXPECT_EQ(::SendMessageW(wnd, WM_APP, 0, 0), 0x600D);
+  EXPECT_EQ(a.calls, calls + 1);
+}
+
+}  // namespace
