@@ -22,7 +22,12 @@ constexpr DWORD kQuickEndMs = 15000;
 
 class HostRunTest : public ::testing::Test {
  protected:
-  void SetUp() override { ExpectNoHostRunning(); }
+  void SetUp() override {
+    ExpectNoHostRunning();
+    // Hosts here run copies from fresh folders: any other copy still mapped
+    // (Wine keeps hook libraries mapped after earlier runs) would be foreign.
+    ClearForeignCopies(L"C:\\nowhere\\dlmemb64.dll");
+  }
 
   ConfigFolderOverride config_;
   MainProgramSide main_;
