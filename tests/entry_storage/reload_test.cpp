@@ -1,0 +1,193 @@
+// The library unloaded and loaded again at another address in a live process: two copies of a
+// DLL built from the library's objects, loaded one after the other under two names.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <array>
+#include <cstring>
+#include <string>
+
+#include "tests/entry_storage/probe.h"
+#include "tests/extender/test_window.h"
+
+namespace {
+
+using dl::test::CreateLoggedWindow;
+using dl::test::WindowLog;
+
+std::wstring BinDir() {
+  wchar_t path[MAX_PATH];
+  const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring s(path, n);
+  return s.substr(0, s.find_last_of(L"\\/") + 1);
+}
+
+std::wstring TempCopy(const wchar_t* tag) {
+  wchar_t temp[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, temp);
+  std::wstring target = std::wstring(temp) + L"dlprobe_" + tag + L"_" + std::to_wstring(::GetCurrentProcessId()) + L".dll";
+  const std::wstring source = BinDir() + L"dl_storage_probe.dll";
+  if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) return {};
+  return target;
+}
+
+// One loaded copy and its entry points.
+struct Copy {
+  HMODULE module = nullptr;
+  void (*storage)(ProbeInfo*) = nullptr;
+  BOOL (*hookThread)(DWORD) = nullptr;
+  LONG (*callCount)() = nullptr;
+  void (*setEnabled)(BOOL) = nullptr;
+  void* (*subclass)(HWND) = nullptr;
+  void (*unsubclass)() = nullptr;
+  LONG (*subclassCount)() = nullptr;
+  BOOL (*startHoldingThread)(HANDLE) = nullptr;
+  LONG (*busyCount)() = nullptr;
+
+  template <typename F>
+  void Get(F& fn, const char* name) {
+    fn = reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+  }
+  bool Load(const std::wstring& path) {
+    module = ::LoadLibraryW(path.c_str());
+    if (!module) return false;
+    Get(storage, "ProbeStorage");
+    Get(hookThread, "ProbeHookThread");
+    Get(callCount, "ProbeCallCount");
+    Get(setEnabled, "ProbeSetEnabled");
+    Get(subclass, "ProbeSubclass");
+    Get(unsubclass, "ProbeUnsubclass");
+    Get(subclassCount, "ProbeSubclassCount");
+    Get(startHoldingThread, "ProbeStartHoldingThread");
+    Get(busyCount, "ProbeBusyCount");
+    return storage && hookThread && callCount && setEnabled && subclass && unsubclass && subclassCount &&
+           startHoldingThread && busyCount;
+  }
+  ProbeInfo Info() const {
+    ProbeInfo info{};
+    storage(&info);
+    return info;
+  }
+  std::uintptr_t Base() const { return reinterpret_cast<std::uintptr_t>(module); }
+  std::size_t Size() const {
+    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const char*>(module) + dos->e_lfanew);
+    return nt->OptionalHeader.SizeOfImage;
+  }
+  bool Inside(std::uint64_t address) const { return address >= Base() && address < Base() + Size(); }
+};
+
+std::array<unsigned char, 128> StubBytes(const ProbeInfo& info) {
+  std::array<unsigned char, 128> bytes{};
+  std::memcpy(bytes.data(), reinterpret_cast<const void*>(info.stubPage), bytes.size());
+  return bytes;
+}
+
+TEST(LibraryReload, SecondCopyTakesOverStorageStubsHooksAndParkedTrampolines) {
+  const std::wstring pathA = TempCopy(L"a"), pathB = TempCopy(L"b");
+  ASSERT_FALSE(pathA.empty());
+  ASSERT_FALSE(pathB.empty());
+  WindowLog hookedLog, subclassedLog;
+  HWND hookTarget = CreateLoggedWindow(&hookedLog);
+  HWND subclassed = CreateLoggedWindow(&subclassedLog);
+  ::ShowWindow(subclassed, SW_SHOWNORMAL);
+
+  // First copy: storage, a per-thread hook on this thread, a subclassed window it then lets go.
+  Copy a;
+  ASSERT_TRUE(a.Load(pathA));
+  const ProbeInfo infoA = a.Info();
+  ASSERT_NE(infoA.hookRecord, 0u);
+  ASSERT_NE(infoA.stubPage, 0u);
+  EXPECT_TRUE(a.Inside(infoA.callWndProcHandler));
+  EXPECT_EQ(infoA.enabled, 1u);
+  ASSERT_TRUE(a.hookThread(::GetCurrentThreadId()));
+  ::SendMessageW(hookTarget, kProbeMessage, 0, 0);
+  EXPECT_EQ(a.callCount(), 1);
+  void* trampoline = a.subclass(subclassed);
+  ASSERT_NE(trampoline, nullptr);
+  EXPECT_EQ(::SendMessageW(subclassed, WM_APP, 0, 0), 0x600D);
+  EXPECT_EQ(a.subclassCount(), 1);
+  a.unsubclass();
+  const auto stubBytes = StubBytes(infoA);
+
+  // Unload it and keep its address range taken, so the next copy must go elsewhere.
+  const std::uintptr_t baseA = a.Base();
+  const std::size_t sizeA = a.Size();
+  ASSERT_TRUE(::FreeLibrary(a.module));
+  ASSERT_EQ(::GetModuleHandleW(pathA.c_str()), nullptr);
+  void* reserved = ::VirtualAlloc(reinterpret_cast<void*>(baseA), sizeA, MEM_RESERVE, PAGE_NOACCESS);
+
+  // No copy loaded: the stubs pass on, the subclassed window works through its forwarder.
+  EXPECT_EQ(::SendMessageW(hookTarget, WM_APP, 0, 0), 0x600D);
+  ::SendMessageW(hookTarget, kProbeMessage, 0, 0);
+  EXPECT_TRUE(::SetWindowPos(subclassed, nullptr, 20, 20, 420, 260, SWP_NOZORDER | SWP_NOACTIVATE));
+  EXPECT_GE(subclassedLog.count(WM_SIZE), 1);
+  ::InvalidateRect(subclassed, nullptr, TRUE);
+  const int paintsBefore = subclassedLog.count(WM_PAINT);
+  ::UpdateWindow(subclassed);
+  EXPECT_GT(subclassedLog.count(WM_PAINT), paintsBefore);
+  EXPECT_EQ(::SendMessageW(subclassed, WM_APP, 0, 0), 0x600D);
+
+  // Second copy, at another address.
+  Copy b;
+  ASSERT_TRUE(b.Load(pathB));
+  EXPECT_NE(b.Base(), baseA);
+  const ProbeInfo infoB = b.Info();
+  EXPECT_EQ(infoB.busyCounter, infoA.busyCounter);
+  EXPECT_EQ(infoB.hookRecord, infoA.hookRecord);
+  EXPECT_EQ(infoB.stubPage, infoA.stubPage);
+  EXPECT_TRUE(b.Inside(infoB.callWndProcHandler));
+  EXPECT_TRUE(b.Inside(infoB.callWndProcRetHandler));
+  EXPECT_NE(infoB.callWndProcHandler, infoA.callWndProcHandler);
+  EXPECT_EQ(StubBytes(infoB), stubBytes);
+
+  // The hooks the first copy installed now reach the second copy's handlers...
+  ::SendMessageW(hookTarget, kProbeMessage, 0, 0);
+  EXPECT_EQ(b.callCount(), 1);
+  // ...unless the enabled flag is clear: then they go straight to the next hook.
+  b.setEnabled(FALSE);
+  EXPECT_EQ(::SendMessageW(hookTarget, WM_APP, 0, 0), 0x600D);
+  ::SendMessageW(hookTarget, kProbeMessage, 0, 0);
+  EXPECT_EQ(b.callCount(), 1);
+  b.setEnabled(TRUE);
+  ::SendMessageW(hookTarget, kProbeMessage, 0, 0);
+  EXPECT_EQ(b.callCount(), 2);
+
+  // The parked trampoline of the first copy is taken back by the second.
+  EXPECT_EQ(b.subclass(subclassed), trampoline);
+  EXPECT_EQ(::SendMessageW(subclassed, WM_APP, 0, 0), 0x600D);
+  EXPECT_EQ(b.subclassCount(), 1);
+  b.unsubclass();
+  ASSERT_TRUE(::FreeLibrary(b.module));
+
+  // Closing goes through the parked forwarder to the window's own procedure.
+  ::SendMessageW(subclassed, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(::IsWindow(subclassed));
+  EXPECT_EQ(subclassedLog.count(WM_NCDESTROY), 1);
+  ::DestroyWindow(hookTarget);
+  if (reserved) ::VirtualFree(reserved, 0, MEM_RELEASE);
+  ::DeleteFileW(pathA.c_str());
+  ::DeleteFileW(pathB.c_str());
+}
+
+TEST(LibraryReload, HoldingThreadKeepsItsCopyLoadedUntilItsFunctionReturns) {
+  const std::wstring path = TempCopy(L"hold");
+  ASSERT_FALSE(path.empty());
+  Copy copy;
+  ASSERT_TRUE(copy.Load(path));
+  const LONG busy = copy.busyCount();
+  HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_TRUE(copy.startHoldingThread(release));
+  EXPECT_EQ(copy.busyCount(), busy + 1);
+  auto* counter = reinterpret_cast<volatile LONG*>(copy.Info().busyCounter);
+  ASSERT_TRUE(::FreeLibrary(copy.module));
+  EXPECT_NE(::GetModuleHandleW(path.c_str()), nullptr);  // the thread holds it
+  ::SetEvent(release);
+  EXPECT_TRUE(dl::test::PumpUntil([&] { return ::GetModuleHandleW(path.c_str()) == nullptr; }));
+  EXPECT_EQ(*counter, busy);
+  ::CloseHandle(release);
+  ::DeleteFileW(path.c_str());
+}
+
+}  // namespace
