@@ -1,13 +1,34 @@
 #!/usr/bin/env bash
 # Inside the test bed: the demo scenario itself (called by demo.sh).
-set -euo pipefail
+set -uo pipefail
 bin="$DL_CROSS_BIN"; out="$DL_DEMO_OUT"
-rm -f "$out/screenshot.png" "$out/devcenter.jsonl"
-# The devcenter takes the screenshot itself while notepad is up, via this command.
-export DL_SCREENSHOT_CMD="/usr/bin/import -display $DISPLAY -window root $out/screenshot.png"
-timeout 120 "$DL_WINE_LOADER" "$bin/devcenter.exe" demo --launch notepad.exe --log "Z:${out//\//\\}\\devcenter.jsonl" 2>&1 | tr -d '\r'
-rc=${PIPESTATUS[0]}
-[ -s "$out/screenshot.png" ] || /usr/bin/import -display "$DISPLAY" -window root "$out/screenshot.png" 2>/dev/null || true
-echo "=== screenshot: $out/screenshot.png"
-[ -s "$out/devcenter.jsonl" ] && echo "=== devcenter record: $out/devcenter.jsonl"
+record="$out/devcenter.jsonl"
+rm -f "$out/screenshot.png" "$record"
+win_record="Z:${record//\//\\}"
+
+echo "--- devcenter: start the host, launch notepad, check the library is mapped there, stop everything"
+timeout 120 "$DL_WINE_LOADER" "$bin/devcenter.exe" run --launch 'C:\windows\system32\notepad.exe' \
+  --hold-ms 4000 --show-event-log --log "$win_record" > "$out/devcenter.out" 2>&1 &
+dc=$!
+
+# While notepad is up (the devcenter holds it for a few seconds), take the screenshot.
+for _ in $(seq 1 600); do
+  grep -q '"module"' "$record" 2>/dev/null && break
+  kill -0 "$dc" 2>/dev/null || break
+  sleep 0.1
+done
+/usr/bin/import -display "$DISPLAY" -window root "$out/screenshot.png" 2>/dev/null || echo "demo: screenshot failed" >&2
+wait "$dc"; rc=$?
+tr -d '\r' < "$out/devcenter.out"
+
+echo "--- what happened"
+step() { if grep -q "$2" "$record" 2>/dev/null; then echo "  [x] $1"; else echo "  [ ] $1"; fi; }
+step "host reported ready (service message, wParam 73)" '"ready_message"'
+step "host set the startup event" '"startup_event"'
+step "notepad started" '"app_started"'
+step "dlmemb64.dll mapped into notepad" '"module".*"mapped":true'
+step "host stopped through the shutdown event" '"host_ended"'
+step "host wrote its event log" '"event_log"'
+echo "--- record: $record"
+echo "--- screenshot: $out/screenshot.png"
 exit "$rc"

@@ -61,5 +61,12 @@ if [ ! -f "$marker" ]; then
   timeout 60 "$wineserver_bin" -w || true
   touch "$marker"
 fi
+# Wine draws its own caption buttons with Marlett; this Wine finds the packaged fonts only
+# in the prefix's Fonts folder.
+fonts="$WINEPREFIX/drive_c/windows/Fonts"
+if [ ! -f "$fonts/marlett.ttf" ]; then
+  [ -f /usr/share/wine/fonts/marlett.ttf ] || { echo "testbed: /usr/share/wine/fonts/marlett.ttf missing (package fonts-wine)" >&2; exit 1; }
+  mkdir -p "$fonts" && cp /usr/share/wine/fonts/*.ttf "$fonts/"
+fi
 export DL_WINE_LOADER="$loader"
 "$@"
