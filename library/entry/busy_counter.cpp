@@ -1,14 +1,13 @@
 #include "library/entry/busy_counter.h"
 
-#include <atomic>
+#include "library/entry/process_local_storage.h"
 
 namespace dl::entry {
-namespace {
-constinit std::atomic<long> g_busy{0};
-}
 
-long CountIn() noexcept { return g_busy.fetch_add(1, std::memory_order_acq_rel) + 1; }
-long CountOut() noexcept { return g_busy.fetch_sub(1, std::memory_order_acq_rel) - 1; }
-long BusyCount() noexcept { return g_busy.load(std::memory_order_acquire); }
+// The counter lives in the process-local storage, shared with the stubs, the trampolines and
+// every copy of the library loaded into this process.
+long CountIn() noexcept { return StorageCountIn(); }
+long CountOut() noexcept { return StorageCountOut(); }
+long BusyCount() noexcept { return StorageBusyCount(); }
 
 }  // namespace dl::entry

@@ -3,6 +3,8 @@
 #include <atomic>
 
 #include "library/entry/entry_services.h"
+#include "library/entry/hook_stubs.h"
+#include "library/entry/process_local_storage.h"
 #include "library/entry/noninvasive_records.h"
 #include "library/entry/process_gate.h"
 #include "library/entry/registered_messages.h"
@@ -10,6 +12,7 @@
 #include "library/extender/classification_atoms.h"
 #include "library/extender/classification_windows.h"
 #include "library/extender/process_flags.h"
+#include "library/extender/wndproc_trampoline.h"
 
 namespace dl::entry {
 namespace {
@@ -58,6 +61,13 @@ void StartApplication() noexcept {
 void OnProcessAttach(HINSTANCE instance) noexcept {
   g_instance = instance;
   RegisterSharedMessages();
+  // State that survives reloads in this process, and the trampoline pool kept in it.
+  ProcessLocalStorage::Instance().Open();
+  extender::InitTrampolinePool();
+  Services().releaseTrampoline.store(
+      [](LPARAM trampoline) noexcept { extender::FreeWndProcTrampoline(reinterpret_cast<void*>(trampoline)); },
+      std::memory_order_release);
+  Services().hookStubsEnabled.store(&HookStubsEnabled, std::memory_order_release);
   // Window and process classification: class atoms and process flags, once per load.
   extender::RegisterClassAtoms();
   (void)extender::CurrentProcessFlags();
@@ -68,6 +78,7 @@ void OnProcessAttach(HINSTANCE instance) noexcept {
   } catch (...) {
     // Without the inputs the process counts as an ordinary one.
   }
+  PrepareHookStubs();
   if (!ProcessGate().inert) StartApplication();
 }
 
@@ -88,7 +99,12 @@ void OnProcessDetach(bool processTerminating) noexcept {
   }
   g_terminating.store(terminating, std::memory_order_release);
   // A terminating process is ending anyway: nothing is torn down then.
-  if (ProcessGate().inert || terminating) return;
+  if (terminating) return;
+  if (ProcessGate().inert) {
+    ReleaseHookStubs();
+    extender::FinalizeTrampolinePool();
+    return;
+  }
   if (auto* app = services.application.exchange(nullptr, std::memory_order_acq_rel)) {
     try {
       app->Done();
@@ -101,6 +117,10 @@ void OnProcessDetach(bool processTerminating) noexcept {
   }
   FreeAllRecords();
   ReleaseSharedAtoms();
+  // Last: the stubs must not call into this image once it is gone, and the next copy in the
+  // process takes the trampoline pool over from the storage.
+  ReleaseHookStubs();
+  extender::FinalizeTrampolinePool();
 }
 
 void OnThreadAttach() noexcept {
