@@ -3,12 +3,12 @@
 // the thread-hook lookup and the next hook.
 #include <atomic>
 
-#include "library/entry/busy_counter.h"
 #include "library/entry/entry_services.h"
 #include "library/entry/global_hook_procs.h"
 #include "library/entry/hook_helpers.h"
 #include "library/entry/noninvasive_records.h"
 #include "library/entry/process_gate.h"
+#include "library/entry/process_local_storage.h"
 #include "library/entry/registered_messages.h"
 #include "library/entry/service_commands.h"
 #include "library/entry/shared_messages.h"
@@ -185,7 +185,7 @@ Outcome Work(int code, WPARAM removal, MSG& msg) {
 }  // namespace
 
 LRESULT CALLBACK GetMessageProc(int code, WPARAM removal, LPARAM message) noexcept {
-  BusyScope busy;
+  StorageBusyScope busy;
   platform::LastErrorGuard lastError;
   auto* msg = reinterpret_cast<MSG*>(message);
   if (msg) {

@@ -1,15 +1,15 @@
 // The shell hook: window creation, activation and redraw notices of the whole desktop.
-#include "library/entry/busy_counter.h"
 #include "library/entry/entry_services.h"
 #include "library/entry/global_hook_procs.h"
 #include "library/entry/hook_helpers.h"
 #include "library/entry/process_gate.h"
+#include "library/entry/process_local_storage.h"
 #include "platform/handles.h"
 
 namespace dl::entry {
 
 LRESULT CALLBACK ShellProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
-  BusyScope busy;
+  StorageBusyScope busy;
   platform::LastErrorGuard lastError;
   try {
     ReloadIfServerReturned();

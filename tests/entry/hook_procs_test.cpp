@@ -8,10 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include "library/entry/busy_counter.h"
 #include "library/entry/entry_services.h"
 #include "library/entry/global_hook_procs.h"
 #include "library/entry/library_init.h"
+#include "library/entry/process_local_storage.h"
 #include "library/entry/registered_messages.h"
 #include "library/entry/shared_messages.h"
 #include "platform/handles.h"
@@ -160,11 +160,11 @@ TEST_F(HookProcs, RestoreCommandResetsTheExtendersHook) {
 
 TEST_F(HookProcs, FailingDispatcherNeitherEscapesNorSwallowsTheMessage) {
   dispatcher_.throwOnActive = true;
-  const long before = BusyCount();
+  const LONG before = StorageBusyCount();
   PostAndPump({{service_, kSvcCaptionChanged, 3}, {WM_APP + 1, 0, 0}});
   EXPECT_EQ(TimesSeen(service_, kSvcCaptionChanged), 1);
   EXPECT_EQ(TimesSeen(WM_APP + 1, 0), 1);
-  EXPECT_EQ(BusyCount(), before);
+  EXPECT_EQ(StorageBusyCount(), before);
 }
 
 TEST_F(HookProcs, ZeroLastErrorSurvivesWorkThatSetsOne) {
