@@ -125,6 +125,19 @@ class CriticalSection {
   CRITICAL_SECTION cs_;
 };
 
+// Holds an SRW lock exclusively for the scope. SRW locks need no set-up or teardown,
+// so a constinit SRWLOCK serves where nothing may run at load or unload.
+class ExclusiveSrwLock {
+ public:
+  explicit ExclusiveSrwLock(SRWLOCK& lock) noexcept : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
+  ExclusiveSrwLock(const ExclusiveSrwLock&) = delete;
+  ExclusiveSrwLock& operator=(const ExclusiveSrwLock&) = delete;
+  ~ExclusiveSrwLock() { ::ReleaseSRWLockExclusive(&lock_); }
+
+ private:
+  SRWLOCK& lock_;
+};
+
 // Restores the thread's last-error value on exit when it was 0 on entry,
 // so that code running inside a foreign application leaves no trace there.
 class LastErrorGuard {

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/handles.h"
+
 namespace dl::entry {
 
 struct SavedRecord {
@@ -16,14 +18,6 @@ namespace {
 constinit SRWLOCK g_lock = SRWLOCK_INIT;
 constinit SavedRecord* g_head = nullptr;
 
-class ExclusiveLock {
- public:
-  ExclusiveLock() noexcept { ::AcquireSRWLockExclusive(&g_lock); }
-  ExclusiveLock(const ExclusiveLock&) = delete;
-  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-  ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&g_lock); }
-};
-
 void Unlink(SavedRecord* saved) noexcept {
   if (saved->prev) saved->prev->next = saved->next;
   else g_head = saved->next;
@@ -34,7 +28,7 @@ void Unlink(SavedRecord* saved) noexcept {
 
 SavedRecord* SaveRecord(const TMessageRecord& record, bool handled) {
   auto* saved = new SavedRecord{record, handled, nullptr, nullptr};
-  ExclusiveLock lock;
+  platform::ExclusiveSrwLock lock(g_lock);
   saved->next = g_head;
   if (g_head) g_head->prev = saved;
   g_head = saved;
@@ -42,7 +36,7 @@ SavedRecord* SaveRecord(const TMessageRecord& record, bool handled) {
 }
 
 SavedRecord* TakeRecord(LPARAM value) noexcept {
-  ExclusiveLock lock;
+  platform::ExclusiveSrwLock lock(g_lock);
   for (SavedRecord* it = g_head; it; it = it->next) {
     if (reinterpret_cast<LPARAM>(it) == value) {
       Unlink(it);
@@ -59,7 +53,7 @@ bool HandledFlagOf(const SavedRecord* saved) noexcept { return saved->handled; }
 void FreeAllRecords() noexcept {
   SavedRecord* list = nullptr;
   {
-    ExclusiveLock lock;
+    platform::ExclusiveSrwLock lock(g_lock);
     list = std::exchange(g_head, nullptr);
   }
   while (list) delete std::exchange(list, list->next);

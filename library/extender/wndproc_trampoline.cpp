@@ -5,6 +5,7 @@
 
 #include "library/entry/process_local_storage.h"
 #include "library/extender/wndproc_trampoline_layout.h"
+#include "platform/handles.h"
 
 namespace dl::extender {
 namespace {
@@ -89,14 +90,6 @@ constinit SRWLOCK g_lock = SRWLOCK_INIT;
 constinit Byte* g_blocks = nullptr;
 constinit Byte* g_freeList = nullptr;
 constinit bool g_initialised = false;
-
-class PoolLock {
- public:
-  PoolLock() noexcept { ::AcquireSRWLockExclusive(&g_lock); }
-  PoolLock(const PoolLock&) = delete;
-  PoolLock& operator=(const PoolLock&) = delete;
-  ~PoolLock() { ::ReleaseSRWLockExclusive(&g_lock); }
-};
 
 template <typename T>
 T Read(const Byte* p, std::size_t offset) noexcept {
@@ -203,7 +196,7 @@ WNDPROC ToDispatchLocked(Byte* entry, const WndMethod* method) noexcept {
 
 void* AllocWndProcTrampoline(WndMethod method) noexcept {
   if (!method) return nullptr;
-  PoolLock lock;
+  platform::ExclusiveSrwLock lock(g_lock);
   EnsureInitialisedLocked();
   if (!g_freeList && !AllocateBlockLocked()) return nullptr;
   Byte* entry = g_freeList;
@@ -216,7 +209,7 @@ void* AllocWndProcTrampoline(WndMethod method) noexcept {
 
 void FreeWndProcTrampoline(void* trampoline) noexcept {
   if (!trampoline) return;
-  PoolLock lock;
+  platform::ExclusiveSrwLock lock(g_lock);
   EnsureInitialisedLocked();
   auto* entry = static_cast<Byte*>(trampoline);
   if (entry == g_freeList || !IsEntryLocked(entry)) return;
@@ -230,13 +223,13 @@ void FreeWndProcTrampoline(void* trampoline) noexcept {
 
 WNDPROC TrampolineToDispatchForm(void* trampoline, const WndMethod* method) noexcept {
   if (!trampoline) return nullptr;
-  PoolLock lock;
+  platform::ExclusiveSrwLock lock(g_lock);
   return ToDispatchLocked(static_cast<Byte*>(trampoline), method);
 }
 
 void TrampolineToForwarderForm(void* trampoline, WNDPROC proc, bool unicode) noexcept {
   if (!trampoline) return;
-  PoolLock lock;
+  platform::ExclusiveSrwLock lock(g_lock);
   auto* entry = static_cast<Byte*>(trampoline);
   const UserProcs& procs = Procs();
   // The form mark (bytes 10-11) is overwritten last but one instruction at a time would not be
@@ -259,13 +252,13 @@ bool IsTrampolineInDispatchForm(const void* trampoline) noexcept {
 }
 
 bool IsPoolEntry(const void* trampoline) noexcept {
-  PoolLock lock;
+  platform::ExclusiveSrwLock lock(g_lock);
   EnsureInitialisedLocked();
   return IsEntryLocked(trampoline);
 }
 
 std::size_t TrampolineBlockCount() noexcept {
-  PoolLock lock;
+  platform::ExclusiveSrwLock lock(g_lock);
   EnsureInitialisedLocked();
   std::size_t n = 0;
   for (Byte* block = g_blocks; block; block = Read<Byte*>(block, L::kPreviousBlockOffset)) ++n;
@@ -274,12 +267,12 @@ std::size_t TrampolineBlockCount() noexcept {
 
 void InitTrampolinePool() noexcept {
   Procs();
-  PoolLock lock;
+  platform::ExclusiveSrwLock lock(g_lock);
   EnsureInitialisedLocked();
 }
 
 void FinalizeTrampolinePool() noexcept {
-  PoolLock lock;
+  platform::ExclusiveSrwLock lock(g_lock);
   if (!g_initialised) return;
   entry::ProcessLocalStorage::Instance().WritePoolHeads(reinterpret_cast<std::uint64_t>(g_blocks),
                                                         reinterpret_cast<std::uint64_t>(g_freeList));
