@@ -68,10 +68,16 @@ endfunction()
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
 
-# Adds every tests/<dir> that has a CMakeLists.txt.
+# dl_add_subdirectories_with_lists(<base> [EXCEPT <name>...])
+# Adds every <base>/<dir> that has a CMakeLists.txt, but those named after EXCEPT.
 function(dl_add_subdirectories_with_lists base)
+  cmake_parse_arguments(D "" "" "EXCEPT" ${ARGN})
   file(GLOB _children LIST_DIRECTORIES true ${base}/*)
   foreach(_child IN LISTS _children)
+    get_filename_component(_name ${_child} NAME)
+    if(_name IN_LIST D_EXCEPT)
+      continue()
+    endif()
     if(IS_DIRECTORY ${_child} AND EXISTS ${_child}/CMakeLists.txt)
       add_subdirectory(${_child})
     endif()

@@ -3,20 +3,18 @@
 // ends; and created for real inside a Wine process that the global hook reaches.
 #include <gtest/gtest.h>
 
-#include <optional>
-
 #include "library/entry/entry_services.h"
 #include "library/entry/library_init.h"
 #include "library/entry/registered_messages.h"
 #include "platform/handles.h"
 #include "tests/entry/probe_process.h"
 #include "tests/entry/probe_protocol.h"
+#include "tests/support/bin_dir.h"
+#include "tests/support/pump.h"
 
 namespace {
 using namespace dl::entry;
 using dl::platform::UniqueHandle;
-using dl::platform::UniqueModule;
-using dl::platform::UniqueWindow;
 
 class CountingApplication final : public IEmbeddedApplication {
  public:
@@ -63,55 +61,15 @@ TEST(ApplicationLifetime, TheLibraryBuildsARealApplicationForTheHooks) {
   app->Release();
 }
 
-using HookExport = BOOL(WINAPI*)();
-
-// Asks the library inside a probe process what it did there; the answer comes back
-// to a message-only window of this thread.
-class EntryState {
- public:
-  EntryState() {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = &EntryState::Proc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"DlApplicationStateAnswer";
-    ::RegisterClassW(&wc);
-    window_.reset(::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
-                                    nullptr));
-  }
-  std::optional<unsigned> Ask(const test::ProbeProcess& probe) {
-    answer_.reset();
-    probe.Post(service_, kSvcDebugEntryStateQuery, reinterpret_cast<LPARAM>(window_.get()));
-    const DWORD pid = probe.processId();
-    if (!test::WaitUntil([&] { return answer_ && (*answer_ >> 32) == pid; })) return std::nullopt;
-    return static_cast<unsigned>(*answer_ & 0xFFFFFFFFu);
-  }
-  static inline UINT service_ = ::RegisterWindowMessageW(kServiceMessageName);
-
- private:
-  static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == service_ && wParam == kSvcDebugEntryStateReply) {
-      answer_ = static_cast<unsigned long long>(lParam);
-      return 0;
-    }
-    return ::DefWindowProcW(wnd, msg, wParam, lParam);
-  }
-  static inline std::optional<unsigned long long> answer_;
-  UniqueWindow window_;
-};
-
 TEST(ApplicationInWineProcess, GlobalHookBringsTheApplicationAndTheProcessEndsCleanly) {
-  UniqueModule library(::LoadLibraryW((test::BinDir() + L"\\dlmemb64.dll").c_str()));
-  ASSERT_TRUE(library);
-  auto install = reinterpret_cast<HookExport>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "InstallMainHooks")));
-  auto uninstall =
-      reinterpret_cast<HookExport>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "UninstallMainHooks")));
-  ASSERT_TRUE(install && uninstall);
-  ASSERT_NE(install(), FALSE);
+  test::HookLibrary library;
+  ASSERT_TRUE(library.loaded()) << "dlmemb64.dll or its exports not found";
+  ASSERT_NE(library.Install(), FALSE);
 
-  auto probe = test::ProbeProcess::Start(test::BinDir() + L"\\hook_probe_app.exe");
+  auto probe = test::ProbeProcess::Start(dl::test::BinDir() + L"\\hook_probe_app.exe");
   ASSERT_TRUE(probe);
   ASSERT_TRUE(probe->WaitLibraryMapped());
-  EntryState query;
+  test::EntryStateQuery query;
   const auto state = query.Ask(*probe);
   ASSERT_TRUE(state) << "no answer from the library in the probe";
   EXPECT_TRUE(*state & kEntryApplicationStarted);
@@ -122,11 +80,12 @@ TEST(ApplicationInWineProcess, GlobalHookBringsTheApplicationAndTheProcessEndsCl
   UniqueHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, probe->processId()));
   ASSERT_TRUE(process);
   ASSERT_TRUE(::PostMessageW(probe->window(), WM_CLOSE, 0, 0));
-  ASSERT_TRUE(test::WaitUntil([&] { return ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }));
+  ASSERT_TRUE(dl::test::PumpUntil([&] { return ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; },
+                                  test::kProbeWait));
   DWORD exitCode = 1;
   ::GetExitCodeProcess(process.get(), &exitCode);
   EXPECT_EQ(exitCode, 0u);
-  EXPECT_NE(uninstall(), FALSE);
+  EXPECT_NE(library.Uninstall(), FALSE);
 }
 
 }  // namespace

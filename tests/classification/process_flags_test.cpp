@@ -2,7 +2,6 @@
 // probe program copied under listed names and started as its own process.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -11,19 +10,12 @@
 #include "library/extender/window_identity.h"
 #include "platform/handles.h"
 #include "platform/text.h"
+#include "tests/support/bin_dir.h"
 
 namespace {
 namespace fs = std::filesystem;
 using namespace dl::extender;
 using dl::platform::UniqueHandle;
-
-fs::path BinDir() {
-  const char* dir = std::getenv("DL_BIN_DIR");
-  if (dir && *dir) return fs::path(dl::platform::Utf8ToWide(dir));
-  wchar_t self[MAX_PATH];
-  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  return fs::path(self).parent_path();
-}
 
 // A fresh folder under %TEMP%, removed with everything in it.
 class TempFolder {
@@ -106,7 +98,7 @@ std::string OnlyFlag(int flag) {
 
 class ProcessFlagsInRealProcesses : public testing::Test {
  protected:
-  const fs::path probe_ = BinDir() / L"classification_probe.exe";
+  const fs::path probe_ = fs::path(dl::test::BinDir()) / L"classification_probe.exe";
   TempFolder temp_;
 
   ProbeRun RunAs(const fs::path& relative) {
@@ -174,7 +166,7 @@ TEST_F(ProcessFlagsInRealProcesses, ShortPathStartIsReportedInLongForm) {
 
 TEST(ProcessImagePath, ForeignProcessByIdAndByName) {
   // A process of a known name that stays put: the probe, started suspended.
-  const fs::path exe = BinDir() / L"classification_probe.exe";
+  const fs::path exe = fs::path(dl::test::BinDir()) / L"classification_probe.exe";
   ASSERT_TRUE(fs::exists(exe));
   STARTUPINFOW si{};
   si.cb = sizeof(si);

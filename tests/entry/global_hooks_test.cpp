@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <filesystem>
-#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -12,64 +11,12 @@
 #include "platform/handles.h"
 #include "tests/entry/probe_process.h"
 #include "tests/entry/probe_protocol.h"
+#include "tests/support/bin_dir.h"
 
 namespace dl::entry::test {
 namespace {
 
-using HookExport = BOOL(WINAPI*)();
-
-class Library {
- public:
-  Library() {
-    module_.reset(::LoadLibraryW((BinDir() + L"\\dlmemb64.dll").c_str()));
-    if (module_) {
-      install_ = reinterpret_cast<HookExport>(reinterpret_cast<void*>(::GetProcAddress(module_.get(), "InstallMainHooks")));
-      uninstall_ = reinterpret_cast<HookExport>(reinterpret_cast<void*>(::GetProcAddress(module_.get(), "UninstallMainHooks")));
-    }
-  }
-  [[nodiscard]] bool loaded() const { return module_ && install_ && uninstall_; }
-  BOOL Install() const { return install_(); }
-  BOOL Uninstall() const { return uninstall_(); }
-
- private:
-  platform::UniqueModule module_;
-  HookExport install_ = nullptr;
-  HookExport uninstall_ = nullptr;
-};
-
-// Asks the library inside another process what it did there (diagnostics service code).
-class EntryStateQuery {
- public:
-  EntryStateQuery() {
-    service_ = RegisterServiceMessage();
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = &EntryStateQuery::Proc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"DlEntryStateAnswer";
-    ::RegisterClassW(&wc);
-    window_.reset(::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr));
-  }
-
-  std::optional<unsigned> Ask(const ProbeProcess& probe) {
-    answer_.reset();
-    probe.Post(service_, kSvcDebugEntryStateQuery, reinterpret_cast<LPARAM>(window_.get()));
-    const DWORD pid = probe.processId();
-    if (!WaitUntil([&] { return answer_ && (*answer_ >> 32) == pid; })) return std::nullopt;
-    return static_cast<unsigned>(*answer_ & 0xFFFFFFFFu);
-  }
-
- private:
-  static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == service_ && wParam == kSvcDebugEntryStateReply) {
-      answer_ = static_cast<unsigned long long>(lParam);
-      return 0;
-    }
-    return ::DefWindowProcW(wnd, msg, wParam, lParam);
-  }
-  static inline UINT service_ = 0;
-  static inline std::optional<unsigned long long> answer_;
-  platform::UniqueWindow window_;
-};
+using dl::test::BinDir;
 
 std::wstring ProbePath() { return BinDir() + L"\\hook_probe_app.exe"; }
 
@@ -99,7 +46,7 @@ class GlobalHooks : public ::testing::Test {
     return probe;
   }
 
-  Library library_;
+  HookLibrary library_;
   UINT service_ = 0;
   bool installed_ = false;
 };

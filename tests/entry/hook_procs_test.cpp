@@ -16,6 +16,7 @@
 #include "library/entry/shared_messages.h"
 #include "platform/handles.h"
 #include "tests/entry/fake_collaborators.h"
+#include "tests/support/pump.h"
 
 namespace dl::entry::test {
 namespace {
@@ -34,16 +35,8 @@ LRESULT CALLBACK RecordingProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
   return ::DefWindowProcW(wnd, msg, wParam, lParam);
 }
 
-bool PumpUntil(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  for (;;) {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
-}
+// Every wait of these tests: the hook procedures run on this thread while it pumps.
+bool PumpUntil(const std::function<bool()>& done) { return dl::test::PumpUntil(done, std::chrono::seconds(10)); }
 
 class HookProcs : public ::testing::Test {
  protected:

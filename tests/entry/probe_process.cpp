@@ -1,47 +1,17 @@
 #include "tests/entry/probe_process.h"
 
 #include <atomic>
-#include <cstdlib>
-#include <thread>
 
+#include "library/entry/registered_messages.h"
 #include "tests/entry/probe_protocol.h"
+#include "tests/support/bin_dir.h"
+#include "tests/support/pump.h"
 
 namespace dl::entry::test {
 namespace {
 std::atomic<int> g_nextToken{0};
-}
-
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  for (;;) {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
-}
-
-std::wstring BinDir() {
-  const wchar_t* dir = _wgetenv(L"DL_BIN_DIR");
-  if (dir && *dir) {
-    // ctest hands over a Unix path; Wine maps it through the Z: drive.
-    std::wstring path = dir;
-    if (path[0] == L'/') {
-      for (auto& c : path)
-        if (c == L'/') c = L'\\';
-      path = L"Z:" + path;
-    }
-    return path;
-  }
-  wchar_t self[MAX_PATH];
-  const DWORD n = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self, n);
-  return path.substr(0, path.find_last_of(L"\\/"));
-}
+using dl::test::PumpUntil;
+}  // namespace
 
 std::unique_ptr<ProbeProcess> ProbeProcess::Start(const std::wstring& exePath) {
   std::unique_ptr<ProbeProcess> probe(new ProbeProcess());
@@ -57,10 +27,12 @@ std::unique_ptr<ProbeProcess> ProbeProcess::Start(const std::wstring& exePath) {
   probe->process_.reset(pi.hProcess);
   probe->processId_ = pi.dwProcessId;
   ProbeProcess* raw = probe.get();
-  WaitUntil([&] {
-    raw->window_ = ::FindWindowW(kProbeClassName, token.c_str());
-    return raw->window_ != nullptr || ::WaitForSingleObject(raw->process_.get(), 0) == WAIT_OBJECT_0;
-  });
+  PumpUntil(
+      [&] {
+        raw->window_ = ::FindWindowW(kProbeClassName, token.c_str());
+        return raw->window_ != nullptr || ::WaitForSingleObject(raw->process_.get(), 0) == WAIT_OBJECT_0;
+      },
+      kProbeWait);
   if (!probe->window_) return nullptr;
   return probe;
 }
@@ -87,14 +59,47 @@ bool ProbeProcess::Post(UINT message, WPARAM wParam, LPARAM lParam) const {
 bool ProbeProcess::Flush() {
   const LRESULT expected = ++markers_;
   if (!Post(kProbeMarker, 0, 0)) return false;
-  return WaitUntil([&] { return Query(kProbeMarkersSeen) >= expected; });
+  return PumpUntil([&] { return Query(kProbeMarkersSeen) >= expected; }, kProbeWait);
 }
 
 bool ProbeProcess::WaitLibraryMapped() {
-  return WaitUntil([&] {
-    Post(WM_NULL, 0, 0);
-    return Query(kProbeLibraryMapped) == 1;
-  });
+  return PumpUntil(
+      [&] {
+        Post(WM_NULL, 0, 0);
+        return Query(kProbeLibraryMapped) == 1;
+      },
+      kProbeWait);
+}
+
+HookLibrary::HookLibrary() {
+  module_.reset(::LoadLibraryW((dl::test::BinDir() + L"\\dlmemb64.dll").c_str()));
+  if (module_) {
+    install_ = reinterpret_cast<HookExport>(reinterpret_cast<void*>(::GetProcAddress(module_.get(), "InstallMainHooks")));
+    uninstall_ =
+        reinterpret_cast<HookExport>(reinterpret_cast<void*>(::GetProcAddress(module_.get(), "UninstallMainHooks")));
+  }
+}
+
+EntryStateQuery::EntryStateQuery() : class_(L"DlEntryStateAnswer", &EntryStateQuery::Proc) {
+  service_ = RegisterServiceMessage();
+  window_.reset(::CreateWindowExW(0, class_.name(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, dl::test::Instance(),
+                                  nullptr));
+}
+
+std::optional<unsigned> EntryStateQuery::Ask(const ProbeProcess& probe) {
+  answer_.reset();
+  probe.Post(service_, kSvcDebugEntryStateQuery, reinterpret_cast<LPARAM>(window_.get()));
+  const DWORD pid = probe.processId();
+  if (!PumpUntil([&] { return answer_ && (*answer_ >> 32) == pid; }, kProbeWait)) return std::nullopt;
+  return static_cast<unsigned>(*answer_ & 0xFFFFFFFFu);
+}
+
+LRESULT CALLBACK EntryStateQuery::Proc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == service_ && wParam == kSvcDebugEntryStateReply) {
+    answer_ = static_cast<unsigned long long>(lParam);
+    return 0;
+  }
+  return ::DefWindowProcW(wnd, msg, wParam, lParam);
 }
 
 }  // namespace dl::entry::test

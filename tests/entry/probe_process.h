@@ -1,20 +1,20 @@
 #pragma once
-// Starts the probe application as a real process and talks to its window.
+// Starts the probe application as a real process and talks to its window; loads the
+// library as the host does and asks it what it did inside a probe.
 #include <windows.h>
 
 #include <chrono>
-#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/handles.h"
+#include "tests/support/window_class.h"
 
 namespace dl::entry::test {
 
-// Polls until the predicate holds or the deadline passes; pumps this thread's messages meanwhile.
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20));
-
-std::wstring BinDir();
+// How long a probe gets to answer, start or end.
+inline constexpr std::chrono::seconds kProbeWait{20};
 
 class ProbeProcess {
  public:
@@ -41,6 +41,37 @@ class ProbeProcess {
   DWORD processId_ = 0;
   HWND window_ = nullptr;
   LRESULT markers_ = 0;
+};
+
+// dlmemb64.dll from the binaries' folder with its two exports.
+class HookLibrary {
+ public:
+  HookLibrary();
+  [[nodiscard]] bool loaded() const { return module_ && install_ && uninstall_; }
+  BOOL Install() const { return install_(); }
+  BOOL Uninstall() const { return uninstall_(); }
+
+ private:
+  using HookExport = BOOL(WINAPI*)();
+  platform::UniqueModule module_;
+  HookExport install_ = nullptr;
+  HookExport uninstall_ = nullptr;
+};
+
+// Asks the library inside a probe process what it did there (diagnostics service code); the
+// answer comes back to a message-only window of this thread.
+class EntryStateQuery {
+ public:
+  EntryStateQuery();
+  // The library's entry-state bits, or nullopt when no answer came from that process in time.
+  std::optional<unsigned> Ask(const ProbeProcess& probe);
+
+ private:
+  static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  static inline UINT service_ = 0;
+  static inline std::optional<unsigned long long> answer_;
+  dl::test::ScopedClass class_;
+  platform::UniqueWindow window_;
 };
 
 }  // namespace dl::entry::test

@@ -10,24 +10,18 @@
 
 #include "tests/entry_storage/probe.h"
 #include "tests/extender/test_window.h"
+#include "tests/support/bin_dir.h"
 
 namespace {
 
 using dl::test::CreateLoggedWindow;
 using dl::test::WindowLog;
 
-std::wstring BinDir() {
-  wchar_t path[MAX_PATH];
-  const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring s(path, n);
-  return s.substr(0, s.find_last_of(L"\\/") + 1);
-}
-
 std::wstring TempCopy(const wchar_t* tag) {
   wchar_t temp[MAX_PATH];
   ::GetTempPathW(MAX_PATH, temp);
   std::wstring target = std::wstring(temp) + L"dlprobe_" + tag + L"_" + std::to_wstring(::GetCurrentProcessId()) + L".dll";
-  const std::wstring source = BinDir() + L"dl_storage_probe.dll";
+  const std::wstring source = dl::test::BinDir() + L"\\dl_storage_probe.dll";
   if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) return {};
   return target;
 }

@@ -53,18 +53,4 @@ HWND CreateLoggedWindow(WindowLog* log, bool unicode, DWORD style) {
   return wnd;
 }
 
-bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
-  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-  while (!pred()) {
-    if (::GetTickCount64() >= deadline) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-  }
-  return true;
-}
-
 }  // namespace dl::test

@@ -86,7 +86,7 @@ TEST_F(Timers, EnabledTimerFiresThroughTheWindowAndStopsWhenDisabled) {
   timer->SetEnabled(true);
   ASSERT_TRUE(dl::test::PumpUntil([&] { return fired >= 2; }));
   // Disabled from inside its handler: a generous wait sees no third tick.
-  dl::test::PumpUntil([&] { return fired > 2; }, 300);
+  dl::test::PumpUntil([&] { return fired > 2; }, std::chrono::milliseconds(300));
   EXPECT_EQ(fired, 2);
 }
 

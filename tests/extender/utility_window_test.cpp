@@ -89,7 +89,7 @@ TEST_F(UtilityWindow, DeallocateFromAnotherThreadNeutralisesAndClosesTheWindow) 
   std::thread owner([&] {
     HWND wnd = AllocateUtilityWindow(MakeWndMethod<&Service::Handle>(&service), nullptr, nullptr, WS_POPUP);
     created = wnd;
-    dl::test::PumpUntil([&] { return !::IsWindow(wnd); }, 10000);
+    dl::test::PumpUntil([&] { return !::IsWindow(wnd); }, std::chrono::seconds(10));
     gone = !::IsWindow(wnd);
   });
   ASSERT_TRUE(dl::test::PumpUntil([&] { return created.load() != nullptr; }));

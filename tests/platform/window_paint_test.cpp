@@ -4,10 +4,12 @@
 #include <chrono>
 
 #include "platform/handles.h"
+#include "tests/support/pump.h"
+#include "tests/support/window_class.h"
 
 namespace {
 using namespace dl::platform;
-using Clock = std::chrono::steady_clock;
+using dl::test::PumpUntil;
 
 constexpr COLORREF kFill = RGB(200, 30, 60);
 int g_paints = 0;
@@ -25,31 +27,11 @@ LRESULT CALLBACK PaintProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) noe
   return ::DefWindowProcW(wnd, msg, wParam, lParam);
 }
 
-// Pumps this thread's messages until `done` holds or the deadline passes.
-template <typename Pred>
-bool PumpUntil(Pred done, std::chrono::milliseconds limit) {
-  auto deadline = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
-  return true;
-}
-
 TEST(RealWindow, IsShownPaintedAndVisibleOnTheScreen) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = PaintProc;
-  wc.hInstance = ::GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"dl_PaintProbe";
-  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  ASSERT_NE(::RegisterClassW(&wc), 0);
-  UniqueWindow wnd(::CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"paint probe", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                     100, 100, 320, 200, nullptr, nullptr, wc.hInstance, nullptr));
+  dl::test::ScopedClass cls(L"dl_PaintProbe", PaintProc);
+  ASSERT_NE(cls.atom(), 0);
+  UniqueWindow wnd(::CreateWindowExW(WS_EX_TOPMOST, cls.name(), L"paint probe", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                     100, 100, 320, 200, nullptr, nullptr, dl::test::Instance(), nullptr));
   ASSERT_TRUE(wnd);
   ::UpdateWindow(wnd.get());
   ASSERT_TRUE(PumpUntil([] { return g_paints > 0; }, std::chrono::seconds(10))) << "no WM_PAINT";
