@@ -72,15 +72,8 @@ ProbeRun RunProbe(const fs::path& exe) {
   if (::WaitForSingleObject(process.get(), 20000) != WAIT_OBJECT_0) ::TerminateProcess(process.get(), 99);
   ::GetExitCodeProcess(process.get(), &run.exitCode);
 
-  std::size_t start = 0;
-  while (start < output.size()) {
-    std::size_t end = output.find('\n', start);
-    if (end == std::string::npos) end = output.size();
-    std::string line = output.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : dl::platform::SplitLines(output))
     if (auto eq = line.find('='); eq != std::string::npos) run.values[line.substr(0, eq)] = line.substr(eq + 1);
-    start = end + 1;
-  }
   return run;
 }
 

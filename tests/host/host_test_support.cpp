@@ -9,6 +9,7 @@
 #include "host/own_folder.h"
 #include "platform/handles.h"
 #include "platform/process_modules.h"
+#include "platform/text.h"
 
 namespace dl::host::test {
 
@@ -79,18 +80,7 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 std::vector<std::string> ReadLines(const std::wstring& path) {
-  std::vector<std::string> lines;
-  std::string text = ReadFileBytes(path);
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
+  return platform::SplitLines(ReadFileBytes(path));
 }
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {

@@ -43,15 +43,8 @@ std::vector<std::string> LinesSince(const std::wstring& path, unsigned long long
   char block[4096];
   DWORD got = 0;
   while (::ReadFile(file.get(), block, sizeof(block), &got, nullptr) && got > 0) text.append(block, got);
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : platform::SplitLines(text))
     if (!line.empty()) lines.push_back(Utf8(platform::AnsiToWide(line)));
-    start = end + 1;
-  }
   return lines;
 }
 
