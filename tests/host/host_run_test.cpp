@@ -117,11 +117,9 @@ TEST_F(HostRunTest, SecondInstanceEndsAtOnceAndLeavesTheFirstRunning) {
   ASSERT_TRUE(main_.WaitForStartup(host));
   main_.window.ClearCalls();
 
-  const auto windowNumber = static_cast<int>(reinterpret_cast<INT_PTR>(main_.window.Handle()));
-  auto other = devcenter::ChildProcess::Start(devcenter::QuoteArgument(second.HostExe()) + L" " +
-                                                  std::to_wstring(::GetCurrentProcessId()) + L" " +
-                                                  std::to_wstring(windowNumber) + L" 1",
-                                              second.Environment());
+  auto other = devcenter::ChildProcess::Start(
+      devcenter::HostCommandLine(second.HostExe(), ::GetCurrentProcessId(), main_.window.Handle(), L"1"),
+      second.Environment());
   ASSERT_TRUE(main_.WaitForEnd(other, kQuickEndMs));
   EXPECT_EQ(other.ExitCode(), 0u);
   EXPECT_THAT(second.Calls(), IsEmpty());

@@ -124,20 +124,24 @@ MainProgramSide::MainProgramSide() = default;
 
 devcenter::ChildProcess MainProgramSide::StartHost(const std::wstring& exe, const std::vector<std::wstring>& args,
                                                    const devcenter::EnvironmentOverrides& env) {
-  events.Reset();
-  window.ClearCalls();
   std::wstring cmd = devcenter::QuoteArgument(exe);
   for (const auto& a : args) cmd += L" " + devcenter::QuoteArgument(a);
-  return devcenter::ChildProcess::Start(cmd, env);
+  return StartCommandLine(cmd, env);
+}
+
+devcenter::ChildProcess MainProgramSide::StartCommandLine(const std::wstring& commandLine,
+                                                          const devcenter::EnvironmentOverrides& env) {
+  events.Reset();
+  window.ClearCalls();
+  return devcenter::ChildProcess::Start(commandLine, env);
 }
 
 devcenter::ChildProcess MainProgramSide::StartHostFor(const HostFolder& folder, const std::wstring& placement,
                                                       const devcenter::EnvironmentOverrides& extraEnv) {
   auto env = folder.Environment();
   for (const auto& [k, v] : extraEnv) env[k] = v;
-  const auto windowNumber = static_cast<int>(reinterpret_cast<INT_PTR>(window.Handle()));
-  return StartHost(folder.HostExe(),
-                   {std::to_wstring(::GetCurrentProcessId()), std::to_wstring(windowNumber), placement}, env);
+  return StartCommandLine(
+      devcenter::HostCommandLine(folder.HostExe(), ::GetCurrentProcessId(), window.Handle(), placement), env);
 }
 
 bool MainProgramSide::WaitForStartup(const devcenter::ChildProcess& host, DWORD timeoutMs) {

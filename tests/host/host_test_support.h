@@ -73,7 +73,9 @@ class MainProgramSide {
   // Starts `exe` with the given arguments after resetting the three events.
   devcenter::ChildProcess StartHost(const std::wstring& exe, const std::vector<std::wstring>& args,
                                     const devcenter::EnvironmentOverrides& env = {});
-  // Standard arguments: our process id, our window, `placement`.
+  // Starts a whole command line after resetting the three events.
+  devcenter::ChildProcess StartCommandLine(const std::wstring& commandLine, const devcenter::EnvironmentOverrides& env);
+  // Standard arguments (the devcenter's host command line): our process id, our window, `placement`.
   devcenter::ChildProcess StartHostFor(const HostFolder& folder, const std::wstring& placement = L"1",
                                        const devcenter::EnvironmentOverrides& extraEnv = {});
   // Waits (pumping) for the startup event; false when the host ended or time ran out first.
