@@ -30,15 +30,15 @@ struct StorageRecord {
   std::uint64_t busyCounter;    // address of a 32-bit counter in a zeroed 8-byte block
   std::uint64_t hookRecord;     // address of the HookRecord
   std::uint64_t stubPage;       // address of the 4096-byte executable stub page
-  std::uint64_t trampolineBlocks;   // head of the trampoline block list, kept across copies
-  std::uint64_t trampolineFreeList; // head of the trampoline free list, kept across copies
+  std::uint64_t trampolinePool;     // address of the trampoline pool state, shared by all copies
+  std::uint64_t reserved;           // zero
 };
 static_assert(sizeof(StorageRecord) == 40);
 static_assert(offsetof(StorageRecord, busyCounter) == 0);
 static_assert(offsetof(StorageRecord, hookRecord) == 8);
 static_assert(offsetof(StorageRecord, stubPage) == 16);
-static_assert(offsetof(StorageRecord, trampolineBlocks) == 24);
-static_assert(offsetof(StorageRecord, trampolineFreeList) == 32);
+static_assert(offsetof(StorageRecord, trampolinePool) == 24);
+static_assert(offsetof(StorageRecord, reserved) == 32);
 
 inline constexpr std::size_t kStubPageSize = 4096;
 inline constexpr std::size_t kStub0Offset = 0;

@@ -102,7 +102,6 @@ void OnProcessDetach(bool processTerminating) noexcept {
   if (terminating) return;
   if (ProcessGate().inert) {
     ReleaseHookStubs();
-    extender::FinalizeTrampolinePool();
     return;
   }
   if (auto* app = services.application.exchange(nullptr, std::memory_order_acq_rel)) {
@@ -117,10 +116,9 @@ void OnProcessDetach(bool processTerminating) noexcept {
   }
   FreeAllRecords();
   ReleaseSharedAtoms();
-  // Last: the stubs must not call into this image once it is gone, and the next copy in the
-  // process takes the trampoline pool over from the storage.
+  // Last: the stubs must not call into this image once it is gone. The trampoline pool stays
+  // where it is, in the process, for the other copies.
   ReleaseHookStubs();
-  extender::FinalizeTrampolinePool();
 }
 
 void OnThreadAttach() noexcept {

@@ -59,8 +59,8 @@ bool ProcessLocalStorage::Map(HANDLE mapping, bool initialise) noexcept {
     rec->busyCounter = reinterpret_cast<std::uint64_t>(counter);
     rec->hookRecord = reinterpret_cast<std::uint64_t>(record);
     rec->stubPage = reinterpret_cast<std::uint64_t>(page);
-    rec->trampolineBlocks = 0;
-    rec->trampolineFreeList = 0;
+    rec->trampolinePool = 0;
+    rec->reserved = 0;
   }
   counter_ = reinterpret_cast<volatile LONG*>(rec->busyCounter);
   record_ = reinterpret_cast<HookRecord*>(rec->hookRecord);
@@ -90,27 +90,15 @@ bool ProcessLocalStorage::Open() noexcept {
   return true;
 }
 
-bool ProcessLocalStorage::ReadPoolHeads(std::uint64_t& blocks, std::uint64_t& freeList) const noexcept {
-  blocks = freeList = 0;
+std::uint64_t ProcessLocalStorage::PublishTrampolinePool(std::uint64_t candidate) const noexcept {
   UniqueHandle mapping = OpenExisting();
-  if (!mapping) return false;
+  if (!mapping) return 0;
   UniqueView view = MapRecord(mapping.get());
-  if (!view) return false;
-  const auto* rec = static_cast<const StorageRecord*>(view.get());
-  blocks = rec->trampolineBlocks;
-  freeList = rec->trampolineFreeList;
-  return true;
-}
-
-bool ProcessLocalStorage::WritePoolHeads(std::uint64_t blocks, std::uint64_t freeList) const noexcept {
-  UniqueHandle mapping = OpenExisting();
-  if (!mapping) return false;
-  UniqueView view = MapRecord(mapping.get());
-  if (!view) return false;
-  auto* rec = static_cast<StorageRecord*>(view.get());
-  rec->trampolineBlocks = blocks;
-  rec->trampolineFreeList = freeList;
-  return true;
+  if (!view) return 0;
+  auto* field = reinterpret_cast<volatile LONG64*>(&static_cast<StorageRecord*>(view.get())->trampolinePool);
+  const auto before = static_cast<std::uint64_t>(
+      ::InterlockedCompareExchange64(field, static_cast<LONG64>(candidate), 0));
+  return before ? before : candidate;
 }
 
 LONG StorageCountIn() noexcept { return ::InterlockedIncrement(CounterAddress()); }

@@ -1,7 +1,7 @@
 #pragma once
 // Per-process state that outlives any one copy of the library: a named 40-byte mapping
 // holding the addresses of the busy counter, the hook record, the stub page and the
-// trampoline pool heads. Created by the first copy, never closed, never freed.
+// trampoline pool state. Created by the first copy, never closed, never freed.
 #include <windows.h>
 
 #include <string>
@@ -28,9 +28,11 @@ class ProcessLocalStorage {
   // True when this copy created the mapping (the first copy in the process).
   [[nodiscard]] bool CreatedByThisCopy() const noexcept { return created_; }
 
-  // The two trampoline pool heads kept in the mapping across library copies.
-  bool ReadPoolHeads(std::uint64_t& blocks, std::uint64_t& freeList) const noexcept;
-  bool WritePoolHeads(std::uint64_t blocks, std::uint64_t freeList) const noexcept;
+  // The address of the trampoline pool state that every copy in the process works on. Stores
+  // candidate when no copy has stored one yet (atomically, so two copies cannot both succeed)
+  // and returns the address that is in place afterwards; 0 when the storage cannot be had.
+  // A candidate of 0 only reads.
+  std::uint64_t PublishTrampolinePool(std::uint64_t candidate) const noexcept;
 
  private:
   ProcessLocalStorage() = default;

@@ -1,6 +1,7 @@
 #include "library/extender/wndproc_trampoline.h"
 
 #include <array>
+#include <atomic>
 #include <cstring>
 
 #include "library/entry/process_local_storage.h"
@@ -85,11 +86,38 @@ const UserProcs& Procs() noexcept {
   return procs;
 }
 
-// Pool state of this copy. The SRW lock needs no set-up or teardown, so nothing runs at unload.
-constinit SRWLOCK g_lock = SRWLOCK_INIT;
-constinit Byte* g_blocks = nullptr;
-constinit Byte* g_freeList = nullptr;
-constinit bool g_initialised = false;
+// Pool state. One per process, shared by every copy of the library that is loaded at the same
+// time: the first copy that needs it allocates it on the process heap, outside any image, and
+// stores its address in the process-local storage; it is never freed, so nothing runs at unload.
+// A copy keeps only the address, never a copy of the lists.
+struct PoolState {
+  SRWLOCK lock;
+  Byte* blocks;
+  Byte* freeList;
+};
+
+// Used only when the process-local storage cannot be had; then there are no blocks either.
+constinit PoolState g_localState{SRWLOCK_INIT, nullptr, nullptr};
+constinit std::atomic<PoolState*> g_state{nullptr};
+
+PoolState* FindOrCreateSharedState() noexcept {
+  auto& storage = entry::ProcessLocalStorage::Instance();
+  if (const std::uint64_t existing = storage.PublishTrampolinePool(0)) return reinterpret_cast<PoolState*>(existing);
+  auto* candidate = static_cast<PoolState*>(::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(PoolState)));
+  if (!candidate) return nullptr;
+  *candidate = PoolState{SRWLOCK_INIT, nullptr, nullptr};
+  const std::uint64_t winner = storage.PublishTrampolinePool(reinterpret_cast<std::uint64_t>(candidate));
+  if (winner != reinterpret_cast<std::uint64_t>(candidate)) ::HeapFree(::GetProcessHeap(), 0, candidate);
+  return reinterpret_cast<PoolState*>(winner);
+}
+
+PoolState& State() noexcept {
+  if (PoolState* state = g_state.load(std::memory_order_acquire)) return *state;
+  PoolState* state = FindOrCreateSharedState();
+  if (!state) return g_localState;
+  g_state.store(state, std::memory_order_release);  // every thread finds the same address
+  return *state;
+}
 
 template <typename T>
 T Read(const Byte* p, std::size_t offset) noexcept {
@@ -108,19 +136,10 @@ Byte* BlockOf(const void* entry) noexcept {
 
 void Flush(void* entry) noexcept { ::FlushInstructionCache(::GetCurrentProcess(), entry, L::kEntrySize); }
 
-// Both under the lock.
-void EnsureInitialisedLocked() noexcept {
-  if (g_initialised) return;
-  g_initialised = true;
-  std::uint64_t blocks = 0, freeList = 0;
-  entry::ProcessLocalStorage::Instance().ReadPoolHeads(blocks, freeList);
-  g_blocks = reinterpret_cast<Byte*>(blocks);
-  g_freeList = reinterpret_cast<Byte*>(freeList);
-}
-
-bool IsEntryLocked(const void* p) noexcept {
+// All ...Locked functions run under the pool state's lock.
+bool IsEntryLocked(const PoolState& pool, const void* p) noexcept {
   const auto address = reinterpret_cast<std::uintptr_t>(p);
-  for (Byte* block = g_blocks; block; block = Read<Byte*>(block, L::kPreviousBlockOffset)) {
+  for (Byte* block = pool.blocks; block; block = Read<Byte*>(block, L::kPreviousBlockOffset)) {
     const auto base = reinterpret_cast<std::uintptr_t>(block);
     if (address < base + L::kFirstEntryOffset || address >= base + L::kEntryStartLimit) continue;
     return (address - base - L::kFirstEntryOffset) % L::kEntrySize == 0;
@@ -140,13 +159,13 @@ void WriteDispatchHead(Byte* entry) noexcept {
   entry[L::kFormOffset + 1] = L::kDispatchMark[1];
 }
 
-void PushFreeLocked(Byte* entry) noexcept {
-  Write<Byte*>(entry, L::kFreeLinkOffset, g_freeList);
+void PushFreeLocked(PoolState& pool, Byte* entry) noexcept {
+  Write<Byte*>(entry, L::kFreeLinkOffset, pool.freeList);
   Write<void*>(entry, L::kMethodObjectOffset, nullptr);
-  g_freeList = entry;
+  pool.freeList = entry;
 }
 
-bool AllocateBlockLocked() noexcept {
+bool AllocateBlockLocked(PoolState& pool) noexcept {
   const UserProcs& procs = Procs();
   auto* counter = entry::ProcessLocalStorage::Instance().BusyCounter();
   if (!procs.isBadReadPtr || !counter) return false;
@@ -154,7 +173,7 @@ bool AllocateBlockLocked() noexcept {
       ::VirtualAlloc(nullptr, L::kBlockSize, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
   if (!block) return false;
   std::memset(block, 0xCC, L::kBlockSize);
-  Write<Byte*>(block, L::kPreviousBlockOffset, g_blocks);
+  Write<Byte*>(block, L::kPreviousBlockOffset, pool.blocks);
 
   Byte* stub = block + L::kDispatchStubOffset;
   std::memcpy(stub, kDispatchStub, sizeof kDispatchStub);
@@ -170,12 +189,12 @@ bool AllocateBlockLocked() noexcept {
   }
   std::memcpy(block + L::kForwarderHelperOffset, kForwarderHelper, sizeof kForwarderHelper);
 
-  g_blocks = block;
+  pool.blocks = block;
   // Pushed from the last entry down, so allocation hands out the block in address order.
   for (std::size_t i = L::kEntriesPerBlock; i-- > 0;) {
     Byte* entry = block + L::kFirstEntryOffset + i * L::kEntrySize;
     WriteDispatchHead(entry);
-    PushFreeLocked(entry);
+    PushFreeLocked(pool, entry);
   }
   ::FlushInstructionCache(::GetCurrentProcess(), block, L::kBlockSize);
   return true;
@@ -196,11 +215,11 @@ WNDPROC ToDispatchLocked(Byte* entry, const WndMethod* method) noexcept {
 
 void* AllocWndProcTrampoline(WndMethod method) noexcept {
   if (!method) return nullptr;
-  platform::ExclusiveSrwLock lock(g_lock);
-  EnsureInitialisedLocked();
-  if (!g_freeList && !AllocateBlockLocked()) return nullptr;
-  Byte* entry = g_freeList;
-  g_freeList = Read<Byte*>(entry, L::kFreeLinkOffset);
+  PoolState& pool = State();
+  platform::ExclusiveSrwLock lock(pool.lock);
+  if (!pool.freeList && !AllocateBlockLocked(pool)) return nullptr;
+  Byte* entry = pool.freeList;
+  pool.freeList = Read<Byte*>(entry, L::kFreeLinkOffset);
   Write<WndMethodCode>(entry, L::kMethodCodeOffset, method.code);
   Write<void*>(entry, L::kMethodObjectOffset, method.self);
   Flush(entry);
@@ -209,27 +228,27 @@ void* AllocWndProcTrampoline(WndMethod method) noexcept {
 
 void FreeWndProcTrampoline(void* trampoline) noexcept {
   if (!trampoline) return;
-  platform::ExclusiveSrwLock lock(g_lock);
-  EnsureInitialisedLocked();
+  PoolState& pool = State();
+  platform::ExclusiveSrwLock lock(pool.lock);
   auto* entry = static_cast<Byte*>(trampoline);
-  if (entry == g_freeList || !IsEntryLocked(entry)) return;
+  if (entry == pool.freeList || !IsEntryLocked(pool, entry)) return;
   // A free entry is in dispatch form without an object; freeing it twice would put it on the
   // list twice and hand it out to two owners.
   if (IsDispatch(entry) && Read<void*>(entry, L::kMethodObjectOffset) == nullptr) return;
   if (!IsDispatch(entry)) WriteDispatchHead(entry);
-  PushFreeLocked(entry);
+  PushFreeLocked(pool, entry);
   Flush(entry);
 }
 
 WNDPROC TrampolineToDispatchForm(void* trampoline, const WndMethod* method) noexcept {
   if (!trampoline) return nullptr;
-  platform::ExclusiveSrwLock lock(g_lock);
+  platform::ExclusiveSrwLock lock(State().lock);
   return ToDispatchLocked(static_cast<Byte*>(trampoline), method);
 }
 
 void TrampolineToForwarderForm(void* trampoline, WNDPROC proc, bool unicode) noexcept {
   if (!trampoline) return;
-  platform::ExclusiveSrwLock lock(g_lock);
+  platform::ExclusiveSrwLock lock(State().lock);
   auto* entry = static_cast<Byte*>(trampoline);
   const UserProcs& procs = Procs();
   // The form mark (bytes 10-11) is overwritten last but one instruction at a time would not be
@@ -252,32 +271,22 @@ bool IsTrampolineInDispatchForm(const void* trampoline) noexcept {
 }
 
 bool IsPoolEntry(const void* trampoline) noexcept {
-  platform::ExclusiveSrwLock lock(g_lock);
-  EnsureInitialisedLocked();
-  return IsEntryLocked(trampoline);
+  PoolState& pool = State();
+  platform::ExclusiveSrwLock lock(pool.lock);
+  return IsEntryLocked(pool, trampoline);
 }
 
 std::size_t TrampolineBlockCount() noexcept {
-  platform::ExclusiveSrwLock lock(g_lock);
-  EnsureInitialisedLocked();
+  PoolState& pool = State();
+  platform::ExclusiveSrwLock lock(pool.lock);
   std::size_t n = 0;
-  for (Byte* block = g_blocks; block; block = Read<Byte*>(block, L::kPreviousBlockOffset)) ++n;
+  for (Byte* block = pool.blocks; block; block = Read<Byte*>(block, L::kPreviousBlockOffset)) ++n;
   return n;
 }
 
 void InitTrampolinePool() noexcept {
   Procs();
-  platform::ExclusiveSrwLock lock(g_lock);
-  EnsureInitialisedLocked();
-}
-
-void FinalizeTrampolinePool() noexcept {
-  platform::ExclusiveSrwLock lock(g_lock);
-  if (!g_initialised) return;
-  entry::ProcessLocalStorage::Instance().WritePoolHeads(reinterpret_cast<std::uint64_t>(g_blocks),
-                                                        reinterpret_cast<std::uint64_t>(g_freeList));
-  g_initialised = false;
-  g_blocks = g_freeList = nullptr;
+  State();
 }
 
 WNDPROC DefaultWindowProc(bool unicode) noexcept { return unicode ? Procs().defW : Procs().defA; }

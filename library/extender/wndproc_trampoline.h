@@ -54,10 +54,10 @@ void TrampolineToForwarderForm(void* trampoline, WNDPROC proc, bool unicode) noe
 [[nodiscard]] bool IsPoolEntry(const void* trampoline) noexcept;
 [[nodiscard]] std::size_t TrampolineBlockCount() noexcept;
 
-// Unit start and end: the pool heads are read from and written back to the process-local
-// storage, so the next copy of the library in the process keeps using the same blocks.
+// Unit start: finds the pool state in the process-local storage, or creates it there. Every copy
+// of the library in the process, at the same time or one after the other, works on that one
+// pool, so there is nothing to hand over at unload.
 void InitTrampolinePool() noexcept;
-void FinalizeTrampolinePool() noexcept;
 
 // Default window procedures and CallWindowProc of user32, by character set.
 [[nodiscard]] WNDPROC DefaultWindowProc(bool unicode) noexcept;

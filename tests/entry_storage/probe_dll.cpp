@@ -55,7 +55,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   } else if (reason == DLL_PROCESS_DETACH && !reserved) {
     SetThreadHookClient(nullptr);
     ReleaseHookStubs();
-    FinalizeTrampolinePool();
   }
   return TRUE;
 }

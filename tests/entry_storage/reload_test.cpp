@@ -165,6 +165,71 @@ TEST(LibraryReload, SecondCopyTakesOverStorageStubsHooksAndParkedTrampolines) {
   ::DeleteFileW(pathB.c_str());
 }
 
+TEST(LibraryReload, CopiesLoadedAtTheSameTimeShareOneTrampolinePool) {
+  const std::wstring paths[] = {TempCopy(L"pool0"), TempCopy(L"pool1"), TempCopy(L"pool2"), TempCopy(L"pool3")};
+  for (const auto& path : paths) ASSERT_FALSE(path.empty());
+
+  // An earlier copy leaves a free entry at the head of the pool.
+  {
+    Copy earlier;
+    ASSERT_TRUE(earlier.Load(paths[0]));
+    WindowLog log;
+    HWND window = CreateLoggedWindow(&log);
+    ASSERT_NE(earlier.subclass(window), nullptr);
+    ::DestroyWindow(window);
+    earlier.unsubclass();  // the window is gone: its trampoline goes back to the pool
+    ASSERT_TRUE(::FreeLibrary(earlier.module));
+  }
+
+  // Two copies alive at once (one from the temporary folder, one from the program folder, say).
+  Copy a, b;
+  ASSERT_TRUE(a.Load(paths[1]));
+  ASSERT_TRUE(b.Load(paths[2]));
+  WindowLog logA, logB;
+  HWND windowA = CreateLoggedWindow(&logA);
+  HWND windowB = CreateLoggedWindow(&logB);
+  void* trampolineA = a.subclass(windowA);
+  void* trampolineB = b.subclass(windowB);
+  ASSERT_NE(trampolineA, nullptr);
+  ASSERT_NE(trampolineB, nullptr);
+  EXPECT_NE(trampolineA, trampolineB);
+
+  struct Case {
+    HWND window;
+    LONG toA, toB;
+  };
+  for (const Case& c : {Case{windowA, 1, 0}, Case{windowB, 0, 1}}) {
+    const LONG beforeA = a.subclassCount(), beforeB = b.subclassCount();
+    ::SendMessageW(c.window, WM_APP + 5, 0, 0);
+    EXPECT_EQ(a.subclassCount() - beforeA, c.toA) << (c.window == windowA ? "window a" : "window b");
+    EXPECT_EQ(b.subclassCount() - beforeB, c.toB) << (c.window == windowA ? "window a" : "window b");
+  }
+
+  // Copy a goes while b still uses its trampoline: a copy loaded after that must not get it.
+  ::DestroyWindow(windowA);
+  a.unsubclass();
+  ASSERT_TRUE(::FreeLibrary(a.module));
+  Copy c;
+  ASSERT_TRUE(c.Load(paths[3]));
+  WindowLog logC;
+  HWND windowC = CreateLoggedWindow(&logC);
+  void* trampolineC = c.subclass(windowC);
+  ASSERT_NE(trampolineC, nullptr);
+  EXPECT_NE(trampolineC, trampolineB);
+  const LONG beforeB = b.subclassCount(), beforeC = c.subclassCount();
+  ::SendMessageW(windowB, WM_APP + 6, 0, 0);
+  EXPECT_EQ(b.subclassCount() - beforeB, 1);
+  EXPECT_EQ(c.subclassCount() - beforeC, 0);
+
+  ::DestroyWindow(windowB);
+  ::DestroyWindow(windowC);
+  b.unsubclass();
+  c.unsubclass();
+  ::FreeLibrary(b.module);
+  ::FreeLibrary(c.module);
+  for (const auto& path : paths) ::DeleteFileW(path.c_str());
+}
+
 TEST(LibraryReload, HoldingThreadKeepsItsCopyLoadedUntilItsFunctionReturns) {
   const std::wstring path = TempCopy(L"hold");
   ASSERT_FALSE(path.empty());

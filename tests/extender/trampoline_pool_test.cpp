@@ -148,17 +148,19 @@ TEST_F(TrampolinePool, HundredAndSixthAllocationOfABlockStartsAnother) {
   for (void* p : held) FreeWndProcTrampoline(p);
 }
 
-TEST_F(TrampolinePool, HeadsSurviveFinaliseAndInitialiseThroughTheStorage) {
+TEST_F(TrampolinePool, PoolStateStaysInTheStorageAndAnotherCandidateCannotReplaceIt) {
   Recorder rec;
   const WndMethod m = MakeWndMethod<&Recorder::Handle>(&rec);
   void* a = AllocWndProcTrampoline(m);
   FreeWndProcTrampoline(a);  // a heads the free list
   const std::size_t blocks = TrampolineBlockCount();
-  FinalizeTrampolinePool();
-  std::uint64_t storedBlocks = 0, storedFree = 0;
-  ASSERT_TRUE(dl::entry::ProcessLocalStorage::Instance().ReadPoolHeads(storedBlocks, storedFree));
-  EXPECT_EQ(storedFree, reinterpret_cast<std::uint64_t>(a));
+  auto& storage = dl::entry::ProcessLocalStorage::Instance();
+  const std::uint64_t state = storage.PublishTrampolinePool(0);
+  ASSERT_NE(state, 0u);
+  // What a second copy starting at the same time offers is turned down: it gets this state.
+  EXPECT_EQ(storage.PublishTrampolinePool(state + 64), state);
   InitTrampolinePool();
+  EXPECT_EQ(storage.PublishTrampolinePool(0), state);
   EXPECT_EQ(TrampolineBlockCount(), blocks);
   void* again = AllocWndProcTrampoline(m);
   EXPECT_EQ(again, a);
