@@ -10,6 +10,7 @@
 #include "library/entry/thread_hook_procs.h"
 #include "library/extender/utility_window.h"
 #include "library/extender/wndproc_trampoline.h"
+#include "platform/handles.h"
 
 namespace dl::entry {
 namespace {
@@ -27,6 +28,40 @@ HMODULE ModuleOf(const void* address) noexcept {
   ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        static_cast<LPCWSTR>(address), &module);
   return module;
+}
+
+// A release sent to the owning thread of an unhook window. Its address travels in the service
+// message, which any process can send to the window, so the window only accepts an address that
+// is still registered here: anything else is never read, freed or counted out.
+struct ReleaseRequest {
+  explicit ReleaseRequest(ThreadHookItem&& from) noexcept : item(std::move(from)) {}
+  ThreadHookItem item;
+  ReleaseRequest* prev = nullptr;
+  ReleaseRequest* next = nullptr;
+};
+
+constinit SRWLOCK g_requestsLock = SRWLOCK_INIT;
+constinit ReleaseRequest* g_requests = nullptr;
+
+void RegisterRequest(ReleaseRequest* request) noexcept {
+  platform::ExclusiveSrwLock lock(g_requestsLock);
+  request->next = g_requests;
+  if (g_requests) g_requests->prev = request;
+  g_requests = request;
+}
+
+// Takes back a registered request; nullptr for any other value.
+ReleaseRequest* TakeRequest(LPARAM value) noexcept {
+  platform::ExclusiveSrwLock lock(g_requestsLock);
+  for (ReleaseRequest* it = g_requests; it; it = it->next) {
+    if (reinterpret_cast<LPARAM>(it) != value) continue;
+    if (it->prev) it->prev->next = it->next;
+    else g_requests = it->next;
+    if (it->next) it->next->prev = it->prev;
+    it->prev = it->next = nullptr;
+    return it;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -51,23 +86,28 @@ void ThreadHookItem::Release() noexcept {
   windowsHooks_ = {};  // a hook that would not go still only reaches the stubs
   if (unhookWnd_ && ::GetWindowThreadProcessId(unhookWnd_, nullptr) != ::GetCurrentThreadId()) {
     StorageCountIn();
-    auto* request = new (std::nothrow) ThreadHookItem(std::move(*this));
-    if (request && ::SendNotifyMessageA(request->unhookWnd_, StorageServiceMessage(), kUnhookThreadItemCode,
-                                        reinterpret_cast<LPARAM>(request))) {
-      return;  // the owning thread finishes the release and counts out
+    auto* request = new (std::nothrow) ReleaseRequest(std::move(*this));
+    if (request) {
+      RegisterRequest(request);
+      if (::SendNotifyMessageA(request->item.unhookWnd_, StorageServiceMessage(), kUnhookThreadItemCode,
+                               reinterpret_cast<LPARAM>(request))) {
+        return;  // the owning thread finishes the release and counts out
+      }
+      // Not sent; unless the owner has taken it meanwhile, it is still ours.
+      if (TakeRequest(reinterpret_cast<LPARAM>(request)) != request) return;
     }
     StorageCountOut();
     if (!request) return;
     // The owner cannot be asked: do what can be done from here rather than leave event hooks
     // pointing into this copy, and let the window close itself.
-    for (HWINEVENTHOOK& hook : request->winEventHooks_) {
+    ThreadHookItem& item = request->item;
+    for (HWINEVENTHOOK& hook : item.winEventHooks_) {
       if (hook) ::UnhookWinEvent(hook);
       hook = nullptr;
     }
-    ::SetWindowLongPtrA(request->unhookWnd_, GWLP_WNDPROC,
-                        reinterpret_cast<LONG_PTR>(extender::DefaultWindowProc(false)));
-    ::PostMessageA(request->unhookWnd_, WM_CLOSE, 0, 0);
-    request->unhookWnd_ = nullptr;
+    ::SetWindowLongPtrA(item.unhookWnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(extender::DefaultWindowProc(false)));
+    ::PostMessageA(item.unhookWnd_, WM_CLOSE, 0, 0);
+    item.unhookWnd_ = nullptr;
     delete request;
     return;
   }
@@ -86,10 +126,11 @@ void ThreadHookItem::ReleaseOnOwningThread() noexcept {
 }
 
 LRESULT CALLBACK ThreadHookItem::UnhookWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-  if (msg == StorageServiceMessage() && wParam == kUnhookThreadItemCode && lParam) {
-    std::unique_ptr<ThreadHookItem> item(reinterpret_cast<ThreadHookItem*>(lParam));
-    item->ReleaseOnOwningThread();
-    item.reset();
+  if (msg == StorageServiceMessage() && wParam == kUnhookThreadItemCode) {
+    std::unique_ptr<ReleaseRequest> request(TakeRequest(lParam));
+    if (!request) return 0;  // not a request of ours: nothing to release, nothing to count out
+    request->item.ReleaseOnOwningThread();
+    request.reset();
     StorageCountOut();
     return 1;
   }

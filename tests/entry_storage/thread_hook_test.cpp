@@ -10,6 +10,7 @@
 #include "library/entry/hook_stubs.h"
 #include "library/entry/process_local_storage.h"
 #include "library/entry/thread_hook_list.h"
+#include "library/entry/thread_hook_procs.h"
 #include "tests/extender/test_window.h"
 
 namespace {
@@ -198,6 +199,34 @@ TEST_F(ThreadHooks, UnhookFromAnotherThreadReleasesEventHooksOnTheOwningThread) 
 
   list.UnhookThread(owner.id());
   EXPECT_FALSE(list.Find(owner.id()));
+  ASSERT_TRUE(dl::test::PumpUntil([&] { return !::IsWindow(item->unhookWnd) && StorageBusyCount() == busy; }));
+  EXPECT_EQ(owner.EventsOfAWindow(), 0);
+}
+
+TEST_F(ThreadHooks, ReleaseMessageWithAnAddressNotHandedOutIsIgnoredAndTheRealOneStillWorks) {
+  ThreadHookSettings settings;
+  settings.needWinEventHook = &AllEvents;
+  settings.winEventProc = &CountingEventProc;
+  ThreadLocalHookList list(settings);
+  const LONG busy = StorageBusyCount();
+  HookedThread owner(list);
+  ASSERT_TRUE(owner.hooked());
+  const auto item = list.Find(owner.id());
+  ASSERT_TRUE(item);
+  // The window is message-only but any process can find it by its class and send it this.
+  ASSERT_EQ(::FindWindowExA(HWND_MESSAGE, nullptr, "dlm_LocalUnhookWnd", nullptr), item->unhookWnd);
+
+  alignas(16) static unsigned char junk[256];
+  std::memset(junk, 0xAB, sizeof junk);
+  for (const LPARAM forged : {reinterpret_cast<LPARAM>(junk), LPARAM{0x10}, LPARAM{0}}) {
+    EXPECT_EQ(::SendMessageW(item->unhookWnd, StorageServiceMessage(), kUnhookThreadItemCode, forged), 0) << forged;
+    EXPECT_EQ(StorageBusyCount(), busy) << forged;
+    EXPECT_TRUE(::IsWindow(item->unhookWnd)) << forged;
+  }
+  EXPECT_EQ(junk[0], 0xAB);
+  EXPECT_GT(owner.EventsOfAWindow(), 0);  // its hooks are all still there
+
+  list.UnhookThread(owner.id());
   ASSERT_TRUE(dl::test::PumpUntil([&] { return !::IsWindow(item->unhookWnd) && StorageBusyCount() == busy; }));
   EXPECT_EQ(owner.EventsOfAWindow(), 0);
 }
