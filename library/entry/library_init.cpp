@@ -65,7 +65,7 @@ void OnProcessAttach(HINSTANCE instance) noexcept {
   ProcessLocalStorage::Instance().Open();
   extender::InitTrampolinePool();
   Services().releaseTrampoline.store(
-      [](LPARAM trampoline) noexcept { extender::FreeWndProcTrampoline(reinterpret_cast<void*>(trampoline)); },
+      [](LPARAM trampoline) noexcept { extender::FreeParkedTrampoline(reinterpret_cast<void*>(trampoline)); },
       std::memory_order_release);
   Services().hookStubsEnabled.store(&HookStubsEnabled, std::memory_order_release);
   // Window and process classification: class atoms and process flags, once per load.

@@ -240,6 +240,18 @@ void FreeWndProcTrampoline(void* trampoline) noexcept {
   Flush(entry);
 }
 
+void FreeParkedTrampoline(void* trampoline) noexcept {
+  if (!trampoline) return;
+  PoolState& pool = State();
+  platform::ExclusiveSrwLock lock(pool.lock);
+  auto* entry = static_cast<Byte*>(trampoline);
+  // Free entries are in dispatch form, so this also never puts an entry on the list twice.
+  if (!IsEntryLocked(pool, entry) || IsDispatch(entry)) return;
+  WriteDispatchHead(entry);
+  PushFreeLocked(pool, entry);
+  Flush(entry);
+}
+
 WNDPROC TrampolineToDispatchForm(void* trampoline, const WndMethod* method) noexcept {
   if (!trampoline) return nullptr;
   platform::ExclusiveSrwLock lock(State().lock);

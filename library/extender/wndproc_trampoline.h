@@ -43,6 +43,10 @@ WndMethod MakeWndMethod(T* object) noexcept {
 // Gives a trampoline back to the pool. Ignores null, anything that is not an entry of the pool,
 // and entries that are free already.
 void FreeWndProcTrampoline(void* trampoline) noexcept;
+// Gives back a trampoline that an unhook left parked in forwarder form on a window that has
+// since been destroyed (the service message for that carries it). Ignores everything else, above
+// all trampolines in dispatch form: a live window may be using those.
+void FreeParkedTrampoline(void* trampoline) noexcept;
 
 // Back to dispatch form (bound to the method when given); returns the procedure it forwarded
 // to, or null when it was in dispatch form already.

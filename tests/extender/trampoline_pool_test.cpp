@@ -124,6 +124,34 @@ TEST_F(TrampolinePool, DoubleFreeAndForeignPointersLeaveTheListIntact) {
   for (void* p : {x, y, z}) FreeWndProcTrampoline(p);
 }
 
+TEST_F(TrampolinePool, ParkedReleaseFreesForwardersOnlyAndLeavesDispatchEntriesToTheirWindows) {
+  Recorder rec;
+  const WndMethod m = MakeWndMethod<&Recorder::Handle>(&rec);
+  struct Case {
+    bool parked;  // left in forwarder form by an unhook
+    bool freed;
+  };
+  for (const Case c : {Case{false, false}, Case{true, true}}) {
+    void* t = AllocWndProcTrampoline(m);
+    ASSERT_NE(t, nullptr);
+    if (c.parked) TrampolineToForwarderForm(t, &TargetProc, true);
+    FreeParkedTrampoline(t);
+    void* next = AllocWndProcTrampoline(m);
+    EXPECT_EQ(next == t, c.freed) << "parked: " << c.parked;
+    if (!c.freed) {
+      // Still bound to its method, as the window using it expects.
+      const int calls = rec.calls;
+      EXPECT_EQ(AsProc(t)(nullptr, WM_APP, 0, 0), 0x5EED);
+      EXPECT_EQ(rec.calls, calls + 1);
+      FreeWndProcTrampoline(t);
+    }
+    FreeWndProcTrampoline(next);
+  }
+  int local = 0;
+  FreeParkedTrampoline(&local);  // not an entry: ignored
+  FreeParkedTrampoline(nullptr);
+}
+
 TEST_F(TrampolinePool, EmptyMethodGetsNoTrampoline) {
   EXPECT_EQ(AllocWndProcTrampoline(WndMethod{}), nullptr);
 }
