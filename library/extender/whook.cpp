@@ -1,6 +1,7 @@
 #include "library/extender/whook.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace dl::extender {
 namespace {
@@ -78,6 +79,8 @@ void WHook::UnhookWindow() noexcept {
       newWndProc_ = nullptr;
     }
   }
+  // Nothing calls a retired trampoline once its window is gone.
+  if (retiredWndProc_ && !::IsWindow(handle_)) FreeWndProcTrampoline(std::exchange(retiredWndProc_, nullptr));
   enabled_ = false;
   if (::IsWindow(handle_)) ::RemovePropW(handle_, MAKEINTATOM(rehookedPropId_));
 }
@@ -103,10 +106,20 @@ void WHook::RehookWindow(bool connect) noexcept {
 }
 
 void WHook::RehookWindowFromScratch() noexcept {
-  const HWND window = handle_;
-  handle_ = nullptr;
-  UnhookWindow();  // sees no window: frees the trampoline
-  handle_ = window;
+  if (enabled_ && newWndProc_ && ::IsWindow(handle_)) {
+    // A subclasser above may have kept the current trampoline as its previous procedure: it
+    // must go on reaching the procedure below, so the trampoline becomes a forwarder instead of
+    // going back to the pool. One is kept to be freed with the window; should a second rehook
+    // find the slot taken, the older one simply stays a forwarder.
+    TrampolineToForwarderForm(newWndProc_, ValidOldProc(), unicodeWindow_);
+    if (!retiredWndProc_) retiredWndProc_ = newWndProc_;
+    newWndProc_ = nullptr;
+    enabled_ = false;
+  } else if (enabled_ && newWndProc_) {
+    // The window is gone: nothing calls the trampoline any more.
+    FreeWndProcTrampoline(std::exchange(newWndProc_, nullptr));
+    enabled_ = false;
+  }
   if (::IsWindow(handle_)) ::RemovePropW(handle_, MAKEINTATOM(objectInstancePropId_));
   HookWindow();
 }

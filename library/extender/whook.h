@@ -30,7 +30,9 @@ class WHook {
   // Passes the message on to the procedure that was current before the hook.
   void CallOldProc(HWND window, WindowMessage& message) noexcept;
   void RehookWindow(bool connect) noexcept;
-  // For a window whose chain no longer reaches our trampoline: a new one in front.
+  // For a window whose chain no longer reaches our trampoline: a new one in front. The old one
+  // may still be called by whatever subclassed the window above it, so it stays, forwarding to
+  // the procedure it passed messages on to, until the window is gone.
   void RehookWindowFromScratch() noexcept;
 
   [[nodiscard]] bool Enabled() const noexcept { return enabled_; }
@@ -49,6 +51,7 @@ class WHook {
   HWND handle_;
   WNDPROC oldWndProc_ = nullptr;
   void* newWndProc_ = nullptr;
+  void* retiredWndProc_ = nullptr;  // left in forwarder form by RehookWindowFromScratch
   WndMethod wndProc_;
   bool enabled_ = false;
   bool unicodeWindow_;

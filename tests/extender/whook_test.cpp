@@ -180,4 +180,42 @@ TEST_F(WHookTest, RehookFromScratchPutsANewTrampolineInFrontOfTheCurrentProcedur
   EXPECT_EQ(a.calls, calls + 1);
 }
 
+// A foreign subclasser that notices being called again from inside its own call (a chain that
+// loops back to it) and then stops instead of recursing until the stack runs out.
+WNDPROC g_underGuarded = nullptr;
+int g_guardedCalls = 0, g_guardedReentries = 0, g_guardedDepth = 0;
+LRESULT CALLBACK GuardedForeignProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (g_guardedDepth > 0) {
+    ++g_guardedReentries;
+    return 0;
+  }
+  ++g_guardedCalls;
+  ++g_guardedDepth;
+  const LRESULT r = ::CallWindowProcW(g_underGuarded, wnd, msg, wp, lp);
+  --g_guardedDepth;
+  return r;
+}
+
+TEST_F(WHookTest, RehookFromScratchUnderAForeignSubclasserKeepsTheSubclasserWorking) {
+  Subclasser a;
+  a.Hook(wnd);
+  void* first = a.hook->Trampoline();
+  // B subclasses on top and keeps our trampoline as the procedure it passes messages on to.
+  g_underGuarded =
+      reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&GuardedForeignProc)));
+  ASSERT_EQ(reinterpret_cast<void*>(g_underGuarded), first);
+  a.hook->RehookWindowFromScratch();
+  ASSERT_TRUE(a.hook->Enabled());
+  EXPECT_NE(a.hook->Trampoline(), first);
+  EXPECT_EQ(reinterpret_cast<void*>(CurrentProc(wnd)), a.hook->Trampoline());
+
+  // New trampoline -> method -> B -> the old trampoline, now forwarding -> the window's own procedure.
+  const int calls = a.calls, bCalls = g_guardedCalls, reentries = g_guardedReentries, seen = log.count(WM_APP);
+  EXPECT_EQ(::SendMessageW(wnd, WM_APP, 0, 0), 0x600D);
+  EXPECT_EQ(a.calls, calls + 1);
+  EXPECT_EQ(g_guardedCalls, bCalls + 1);
+  EXPECT_EQ(g_guardedReentries, reentries);
+  EXPECT_EQ(log.count(WM_APP), seen + 1);
+}
+
 }  // namespace
