@@ -61,7 +61,7 @@ function(dl_add_test name)
     set(_labels native ${T_LABELS})
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${_labels}"
-    ENVIRONMENT "DL_TEST_TIMEOUT=${T_TIMEOUT};DL_BIN_DIR=${PROJECT_BINARY_DIR}/bin")
+    ENVIRONMENT "DL_TEST_TIMEOUT=${T_TIMEOUT};DL_BIN_DIR=${PROJECT_BINARY_DIR}/bin;DL_EXPECT_GTEST=1")
 endfunction()
 
 # Binaries that tests start as real processes go into one folder.

@@ -12,6 +12,12 @@ artifacts="${DL_ARTIFACTS_DIR:-$(dirname "$bindir")/artifacts}"
 log=$(mktemp)
 timeout --kill-after=5 "$limit" "$loader" "$exe" "$@" 2>&1 | tee "$log"
 rc=${PIPESTATUS[0]}
+# A test program that dies under Wine (stack overflow, a fault in another thread) can still
+# end with exit code 0: a GoogleTest program only passes once it has printed its summary.
+if [ "$rc" -eq 0 ] && [ "${DL_EXPECT_GTEST:-0}" = 1 ] && ! grep -q '^\[  PASSED  \]' "$log"; then
+  echo "wine-run: $name ended without the test summary (crashed?)" | tee -a "$log"
+  rc=1
+fi
 if [ "$rc" -ne 0 ]; then
   mkdir -p "$artifacts"
   cp "$log" "$artifacts/$name.log"

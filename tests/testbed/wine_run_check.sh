@@ -16,6 +16,12 @@ check "a failing program's exit code passes through" '[ $rc -eq 3 ]'
 check "a failing program leaves its log" '[ -f "$DL_ARTIFACTS_DIR/testbed_probe.log" ]'
 check "a failing program leaves a screenshot" '[ -s "$DL_ARTIFACTS_DIR/testbed_probe.png" ]'
 
+DL_EXPECT_GTEST=1 "$runner" "$probe" ok >/dev/null 2>&1; rc=$?
+check "a test program that exits 0 without its summary line counts as failed" '[ $rc -ne 0 ]'
+rm -rf "$DL_ARTIFACTS_DIR"
+DL_EXPECT_GTEST=1 "$runner" "$probe" summary >/dev/null 2>&1; rc=$?
+check "a test program that prints its summary and exits 0 passes" '[ $rc -eq 0 ] && [ ! -e "$DL_ARTIFACTS_DIR" ]'
+
 start=$(date +%s)
 DL_TEST_TIMEOUT=15 "$runner" "$probe" hang >/dev/null 2>&1; rc=$?
 took=$(( $(date +%s) - start ))
