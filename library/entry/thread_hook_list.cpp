@@ -10,6 +10,7 @@
 #include "library/entry/thread_hook_procs.h"
 #include "library/extender/utility_window.h"
 #include "library/extender/wndproc_trampoline.h"
+#include "library/entry/handed_out_list.h"
 #include "platform/handles.h"
 
 namespace dl::entry {
@@ -40,29 +41,7 @@ struct ReleaseRequest {
   ReleaseRequest* next = nullptr;
 };
 
-constinit SRWLOCK g_requestsLock = SRWLOCK_INIT;
-constinit ReleaseRequest* g_requests = nullptr;
-
-void RegisterRequest(ReleaseRequest* request) noexcept {
-  platform::ExclusiveSrwLock lock(g_requestsLock);
-  request->next = g_requests;
-  if (g_requests) g_requests->prev = request;
-  g_requests = request;
-}
-
-// Takes back a registered request; nullptr for any other value.
-ReleaseRequest* TakeRequest(LPARAM value) noexcept {
-  platform::ExclusiveSrwLock lock(g_requestsLock);
-  for (ReleaseRequest* it = g_requests; it; it = it->next) {
-    if (reinterpret_cast<LPARAM>(it) != value) continue;
-    if (it->prev) it->prev->next = it->next;
-    else g_requests = it->next;
-    if (it->next) it->next->prev = it->prev;
-    it->prev = it->next = nullptr;
-    return it;
-  }
-  return nullptr;
-}
+constinit HandedOutList<ReleaseRequest> g_requests;
 
 }  // namespace
 
@@ -88,13 +67,13 @@ void ThreadHookItem::Release() noexcept {
     StorageCountIn();
     auto* request = new (std::nothrow) ReleaseRequest(std::move(*this));
     if (request) {
-      RegisterRequest(request);
+      g_requests.Add(request);
       if (::SendNotifyMessageA(request->item.unhookWnd_, StorageServiceMessage(), kUnhookThreadItemCode,
                                reinterpret_cast<LPARAM>(request))) {
         return;  // the owning thread finishes the release and counts out
       }
       // Not sent; unless the owner has taken it meanwhile, it is still ours.
-      if (TakeRequest(reinterpret_cast<LPARAM>(request)) != request) return;
+      if (g_requests.Take(reinterpret_cast<LPARAM>(request)) != request) return;
     }
     StorageCountOut();
     if (!request) return;
@@ -127,7 +106,7 @@ void ThreadHookItem::ReleaseOnOwningThread() noexcept {
 
 LRESULT CALLBACK ThreadHookItem::UnhookWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
   if (msg == StorageServiceMessage() && wParam == kUnhookThreadItemCode) {
-    std::unique_ptr<ReleaseRequest> request(TakeRequest(lParam));
+    std::unique_ptr<ReleaseRequest> request(g_requests.Take(lParam));
     if (!request) return 0;  // not a request of ours: nothing to release, nothing to count out
     request->item.ReleaseOnOwningThread();
     request.reset();
