@@ -11,7 +11,7 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEARCH=win64
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 loader=/usr/lib/wine/wine64
-for tool in "$loader" /usr/lib/wine/wineserver Xvfb; do
+for tool in "$loader" /usr/lib/wine/wineserver Xvfb xdpyinfo; do
   command -v "$tool" >/dev/null || [ -x "$tool" ] || { echo "testbed: missing $tool (run scripts/install-deps.sh)" >&2; exit 1; }
 done
 wineserver_bin=/usr/lib/wine/wineserver
@@ -27,6 +27,11 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
+# A given display is used only when it answers; otherwise the test bed starts its own.
+if [ -n "${DISPLAY:-}" ] && ! timeout 10 xdpyinfo >/dev/null 2>&1; then
+  echo "testbed: DISPLAY=$DISPLAY does not answer; starting Xvfb" >&2
+  unset DISPLAY
+fi
 if [ -z "${DISPLAY:-}" ]; then
   for n in $(seq 90 140); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
