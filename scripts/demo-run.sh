@@ -27,6 +27,7 @@ step "host reported ready (service message, wParam 73)" '"ready_message"'
 step "host set the startup event" '"startup_event"'
 step "notepad started" '"app_started"'
 step "dlmemb64.dll mapped into notepad" '"module".*"mapped":true'
+step "the library built its application inside notepad" '"application":true,"event":"library_state"'
 step "host stopped through the shutdown event" '"host_ended"'
 step "host wrote its event log" '"event_log"'
 echo "--- record: $record"

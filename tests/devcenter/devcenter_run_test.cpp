@@ -62,6 +62,12 @@ TEST_F(DevCenterRunTest, RunStartsHostMapsLibraryIntoAppAndStopsCleanly) {
   ASSERT_FALSE(module.is_null());
   EXPECT_TRUE(module["mapped"].get<bool>());
   EXPECT_THAT(module["path"].get<std::string>(), ::testing::EndsWith("dlmemb64.dll"));
+  // The library in notepad answers the read-only state query: it built its application there.
+  json state = o.First("library_state");
+  ASSERT_FALSE(state.is_null());
+  EXPECT_TRUE(state["answered"].get<bool>());
+  EXPECT_TRUE(state["application"].get<bool>());
+  EXPECT_FALSE(state["inert"].get<bool>());
   json ended = o.First("host_ended");
   ASSERT_FALSE(ended.is_null());
   EXPECT_EQ(ended["exit_code"], 0);

@@ -12,6 +12,8 @@
 #include "host/own_folder.h"
 #include "platform/text.h"
 #include "tools/devcenter/child_process.h"
+#include "tools/devcenter/library_state.h"
+#include "library/entry/registered_messages.h"
 #include "tools/devcenter/main_events.h"
 #include "tools/devcenter/module_probe.h"
 #include "tools/devcenter/options.h"
@@ -94,6 +96,16 @@ int RunSession(const Options& o, Recorder& rec) {
       rec.Emit("posted", {{"wparam", code}, {"thread_id", hostThread}, {"ok", posted != FALSE}});
     }
     StartApps(o, rec, apps, allMapped);
+    for (ChildProcess& app : apps) {
+      // What the library did inside the application: answered by its get-message hook there.
+      const std::optional<unsigned> state = QueryLibraryState(app.Id(), window, o.moduleTimeoutMs);
+      json fields = {{"pid", app.Id()}, {"answered", state.has_value()}};
+      if (state) {
+        fields["application"] = (*state & entry::kEntryApplicationPresent) != 0;
+        fields["inert"] = (*state & entry::kEntryInertProcess) != 0;
+      }
+      rec.Emit("library_state", fields);
+    }
     if (o.holdMs && window.WaitPumping({hostProcess.Handle()}, o.holdMs) == 0)
       rec.Emit("host_ended_while_held");
     events.RequestShutdown();
