@@ -58,6 +58,18 @@ enum EntryStateBits : unsigned {
   kEntryShellViewCompat = 1u << 4,
 };
 
+// The diagnostics answer's lParam: the state bits in the low 32 bits, the answering
+// process id in the high 32 bits.
+constexpr LPARAM PackEntryStateReply(unsigned bits, DWORD processId) noexcept {
+  return static_cast<LPARAM>(static_cast<ULONG_PTR>(bits) | (static_cast<ULONG_PTR>(processId) << 32));
+}
+constexpr unsigned EntryStateReplyBits(LPARAM reply) noexcept {
+  return static_cast<unsigned>(static_cast<ULONG_PTR>(reply) & 0xFFFFFFFFu);
+}
+constexpr DWORD EntryStateReplyProcess(LPARAM reply) noexcept {
+  return static_cast<DWORD>(static_cast<ULONG_PTR>(reply) >> 32);
+}
+
 // RegisterWindowMessageW, or the agreed number where registration fails (0 = none agreed).
 inline UINT RegisterMessageWithFallback(const wchar_t* name, UINT fallback) noexcept {
   const UINT message = ::RegisterWindowMessageW(name);

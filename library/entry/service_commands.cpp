@@ -66,9 +66,8 @@ ServiceOutcome RefreshWindowState(const MSG& msg) {
 
 ServiceOutcome AnswerEntryState(const MSG& msg) {
   HWND answer = reinterpret_cast<HWND>(msg.lParam);
-  const auto bits = static_cast<ULONG_PTR>(CurrentEntryState());
-  const auto pid = static_cast<ULONG_PTR>(::GetCurrentProcessId());
-  ::PostMessageW(answer, Messages().service, kSvcDebugEntryStateReply, static_cast<LPARAM>(bits | (pid << 32)));
+  ::PostMessageW(answer, Messages().service, kSvcDebugEntryStateReply,
+                 PackEntryStateReply(CurrentEntryState(), ::GetCurrentProcessId()));
   return ServiceOutcome::kSwallow;
 }
 

@@ -90,13 +90,14 @@ std::optional<unsigned> EntryStateQuery::Ask(const ProbeProcess& probe) {
   answer_.reset();
   probe.Post(service_, kSvcDebugEntryStateQuery, reinterpret_cast<LPARAM>(window_.get()));
   const DWORD pid = probe.processId();
-  if (!PumpUntil([&] { return answer_ && (*answer_ >> 32) == pid; }, kProbeWait)) return std::nullopt;
-  return static_cast<unsigned>(*answer_ & 0xFFFFFFFFu);
+  if (!PumpUntil([&] { return answer_ && EntryStateReplyProcess(*answer_) == pid; }, kProbeWait))
+    return std::nullopt;
+  return EntryStateReplyBits(*answer_);
 }
 
 LRESULT CALLBACK EntryStateQuery::Proc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == service_ && wParam == kSvcDebugEntryStateReply) {
-    answer_ = static_cast<unsigned long long>(lParam);
+    answer_ = lParam;
     return 0;
   }
   return ::DefWindowProcW(wnd, msg, wParam, lParam);

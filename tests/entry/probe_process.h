@@ -69,7 +69,7 @@ class EntryStateQuery {
  private:
   static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
   static inline UINT service_ = 0;
-  static inline std::optional<unsigned long long> answer_;
+  static inline std::optional<LPARAM> answer_;
   dl::test::ScopedClass class_;
   platform::UniqueWindow window_;
 };

@@ -25,8 +25,7 @@ BOOL CALLBACK FindVisibleWindowOf(HWND wnd, LPARAM param) noexcept {
 std::optional<unsigned> AnswerFrom(const ReadyWindow& window, DWORD processId) {
   for (const ServiceCall& call : window.Calls()) {
     if (call.code != entry::kSvcDebugEntryStateReply) continue;
-    const auto value = static_cast<unsigned long long>(call.argument);
-    if (static_cast<DWORD>(value >> 32) == processId) return static_cast<unsigned>(value & 0xFFFFFFFFu);
+    if (entry::EntryStateReplyProcess(call.argument) == processId) return entry::EntryStateReplyBits(call.argument);
   }
   return std::nullopt;
 }
