@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <vector>
 
 namespace dl::entry {
 
@@ -44,13 +45,22 @@ class IWindowExtender {
 class IProcessHook {
  public:
   virtual bool IsActive() = 0;
+  // reason 0: an ordinary event, 1: a caption change.
+  virtual void RegisterWindow(HWND wnd, int reason) = 0;
   virtual void UnregisterWindow(HWND wnd, int kind) = 0;
+  virtual void CheckVisibleWindow(HWND wnd, bool ignoreVisibility) = 0;
+  virtual bool IsWindowExtended(HWND wnd) = 0;
+  // Registered, with or without a parameter string or extender.
+  virtual bool IsWindowRegistered(HWND wnd) = 0;
   virtual IWindowExtender* GetWindowExtender(HWND wnd) = 0;
   virtual void OnCaptionChanged(HWND wnd, UINT message, LPARAM caption) = 0;
   virtual bool WindowIsUnbinding(HWND wnd) = 0;
+  virtual bool HasWindowParams(HWND wnd) = 0;
+  virtual std::vector<HWND> GetExtendedWindowsList() = 0;
   virtual void RefreshWindowState(HWND wnd, bool force) = 0;
-  // The dispatcher's window-consideration routine.
-  virtual void ConsiderWindow(HWND wnd, int kind, UINT message, UINT flags) = 0;
+  // The dispatcher's window-consideration routine: reason as for RegisterWindow, the
+  // message that prompted it, and nonzero to extend the window even while it is invisible.
+  virtual void ConsiderWindow(HWND wnd, int reason, UINT message, UINT ignoreVisibility) = 0;
 
  protected:
   ~IProcessHook() = default;

@@ -9,6 +9,7 @@
 #include "library/entry/process_gate.h"
 #include "library/entry/registered_messages.h"
 #include "library/entry/shared_messages.h"
+#include "library/entry/thread_hook_client.h"
 #include "library/extender/classification_atoms.h"
 #include "library/extender/classification_windows.h"
 #include "library/extender/process_flags.h"
@@ -79,6 +80,7 @@ void OnProcessAttach(HINSTANCE instance) noexcept {
     // Without the inputs the process counts as an ordinary one.
   }
   PrepareHookStubs();
+  SetThreadHookClient(&LibraryThreadHookClient());
   if (!ProcessGate().inert) StartApplication();
 }
 
@@ -114,6 +116,7 @@ void OnProcessDetach(bool processTerminating) noexcept {
     } catch (...) {
     }
   }
+  SetThreadHookClient(nullptr);
   FreeAllRecords();
   ReleaseSharedAtoms();
   // Last: the stubs must not call into this image once it is gone. The trampoline pool stays

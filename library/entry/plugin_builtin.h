@@ -1,8 +1,6 @@
 #pragma once
-// The two plug-ins every application installs. Until the rule dispatcher and the
-// virtual-desktops plug-in are built, these are plain plug-ins with the right names
-// and life cycle (the dispatcher one also accepts commands for sub-receivers); the
-// real classes replace what these functions return.
+// The two plug-ins every application installs: the rule dispatcher, and (until the
+// virtual-desktops plug-in is built) a plain plug-in with that name and life cycle.
 #include "library/entry/plugin_abstract.h"
 
 namespace dl::entry {

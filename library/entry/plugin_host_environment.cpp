@@ -5,6 +5,7 @@
 #include "library/entry/hook_stubs.h"
 #include "library/entry/plugin_builtin.h"
 #include "library/entry/process_gate.h"
+#include "library/rules/placeholder_window_extender.h"
 
 namespace dl::entry {
 namespace {
@@ -43,6 +44,8 @@ ApplicationEnvironment ProcessApplicationEnvironment() {
 
 void RegisterLibraryClasses() noexcept {
   if (g_classesRegistered.exchange(true)) return;
+  // The extender class; the extender subsystem's own class takes the name once it exists.
+  rules::RegisterPlaceholderWindowExtender();
   // Each type name is registered here as its class is added to the library:
   // MOVETOVIRTUALDESKTOPACTION, CAPTIONBUTTONAGENT, CAPTIONBUTTONTOGGLEAGENT,
   // CAPTIONBUTTONTRIGGER, WINDOWMENUAGENT, WINDOWMENUTRIGGER, MESSAGEAGENT,

@@ -47,7 +47,13 @@ class FakeDispatcher : public IProcessHook {
     if (throwOnActive) throw std::runtime_error("dispatcher failure");
     return active;
   }
+  void RegisterWindow(HWND, int) override {}
   void UnregisterWindow(HWND, int) override {}
+  void CheckVisibleWindow(HWND, bool) override {}
+  bool IsWindowExtended(HWND wnd) override { return wnd == extendedWindow; }
+  bool IsWindowRegistered(HWND) override { return false; }
+  bool HasWindowParams(HWND) override { return false; }
+  std::vector<HWND> GetExtendedWindowsList() override { return {}; }
   IWindowExtender* GetWindowExtender(HWND wnd) override { return wnd == extendedWindow ? &extender : nullptr; }
   void OnCaptionChanged(HWND wnd, UINT message, LPARAM caption) override {
     if (lastErrorInCall) ::SetLastError(lastErrorInCall);
