@@ -41,9 +41,8 @@ std::uint32_t RuleBlockReader::Count(RecordPos record, std::size_t field) const 
   return static_cast<std::uint32_t>(count);
 }
 
-std::size_t RuleBlockReader::Target(RecordPos record, std::size_t field) const {
+std::size_t RuleBlockReader::Target(RecordPos record, std::int32_t offset) const {
   // Offsets are signed: a record may point back as well as forward.
-  const std::int64_t offset = I32(record, field);
   const std::int64_t target = static_cast<std::int64_t>(record) + offset;
   if (target < static_cast<std::int64_t>(kFirstRecordOffset) ||
       target > static_cast<std::int64_t>(size_))
@@ -52,8 +51,9 @@ std::size_t RuleBlockReader::Target(RecordPos record, std::size_t field) const {
 }
 
 std::optional<RecordPos> RuleBlockReader::Link(RecordPos record, std::size_t field, WalkBudget& walk) const {
-  if (I32(record, field) == 0) return std::nullopt;
-  const std::size_t target = Target(record, field);
+  const std::int32_t offset = I32(record, field);
+  if (offset == 0) return std::nullopt;
+  const std::size_t target = Target(record, offset);
   if (walk.remaining == 0) throw RuleBlockError("record chain longer than the block");
   --walk.remaining;
   // The type field must be there; further fields are checked as they are read.
@@ -62,8 +62,9 @@ std::optional<RecordPos> RuleBlockReader::Link(RecordPos record, std::size_t fie
 }
 
 std::optional<std::string_view> RuleBlockReader::Ansi(RecordPos record, std::size_t field) const {
-  if (I32(record, field) == 0) return std::nullopt;
-  const std::size_t at = Target(record, field);
+  const std::int32_t offset = I32(record, field);
+  if (offset == 0) return std::nullopt;
+  const std::size_t at = Target(record, offset);
   const std::size_t length = ReadU32At(at);
   const std::size_t chars = at + kStringLengthSize;
   // The characters and their terminator must lie inside the block.
@@ -73,8 +74,9 @@ std::optional<std::string_view> RuleBlockReader::Ansi(RecordPos record, std::siz
 }
 
 std::optional<std::u16string> RuleBlockReader::Utf16(RecordPos record, std::size_t field) const {
-  if (I32(record, field) == 0) return std::nullopt;
-  const std::size_t at = Target(record, field);
+  const std::int32_t offset = I32(record, field);
+  if (offset == 0) return std::nullopt;
+  const std::size_t at = Target(record, offset);
   const std::size_t units = ReadU32At(at);
   const std::size_t chars = at + kStringLengthSize;
   if (units > (size_ - chars) / 2) throw RuleBlockError("string outside the block");

@@ -68,7 +68,7 @@ class RuleBlockReader {
 
  private:
   [[nodiscard]] std::uint32_t ReadU32At(std::size_t pos) const;
-  [[nodiscard]] std::size_t Target(RecordPos record, std::size_t field) const;
+  [[nodiscard]] std::size_t Target(RecordPos record, std::int32_t offset) const;
 
   const std::uint8_t* data_ = nullptr;
   std::size_t size_ = 0;

@@ -60,10 +60,9 @@ class RuleFinder {
   }
 
   std::string EvaluateRule(RecordPos rule, TRuleInfo& info) {
-    const std::uint32_t type = block_.Type(rule);
     const std::uint32_t count = block_.Count(rule, rb::rule::kCriterionCount);
     if (count == 0) {
-      if (type != rb::kDefaultRule) return {};
+      if (block_.Type(rule) != rb::kDefaultRule) return {};
     } else {
       std::optional<RecordPos> criterion = block_.Link(rule, rb::rule::kFirstCriterion, walk_);
       for (std::uint32_t i = 0; i < count; ++i) {
@@ -72,6 +71,7 @@ class RuleFinder {
         if (i + 1 < count) criterion = block_.Link(*criterion, rb::criterion::kNext, walk_);
       }
     }
+    const std::uint32_t type = block_.Type(rule);
     std::string params(block_.Ansi(rule, rb::rule::kParams).value_or(""));
     const auto name = block_.Ansi(rule, rb::rule::kName);
     const auto icons = block_.Ansi(rule, rb::rule::kSpecialIcons);
