@@ -10,7 +10,7 @@
 #include "library/rules/never_extended_classes.h"
 #include "library/rules/registration_notice.h"
 #include "library/rules/window_band.h"
-#include "library/rules/window_description.h"
+#include "library/rules/window_text.h"
 #include "library/rules/window_marks.h"
 #include "platform/text.h"
 

@@ -1,23 +1,24 @@
 #pragma once
-// Reading what rules are matched against from a real window.
+// Describes a real window for rule matching: executable, class and caption.
 #include <windows.h>
 
-#include <string>
-
-#include "library/rules/rule_source.h"
+#include "library/model/rule_matching.h"
+#include "library/model/window_rule_info.h"
 
 namespace dl::rules {
 
-inline constexpr int kMaxCaptionChars = 100;
+// File name through the process-image path routine (console windows inside the
+// console host count for their client process), "\" in front when it has no folder,
+// upper-cased on request; the composed class name, with " - " and the application
+// user model id for application-frame windows on Windows 10; the caption, at most 100
+// characters, in the ANSI code page.
+[[nodiscard]] model::TWindowInfo DescribeWindow(HWND wnd, bool upperCaseFileName);
 
-// Handle, executable path (a name without folder gets "\" in front), composed class name
-// and caption.
-[[nodiscard]] WindowDescription DescribeRealWindow(HWND wnd);
-// The caption, at most 100 characters, in the system's ANSI code page.
-[[nodiscard]] std::string ReadCaption(HWND wnd);
-// The caption a WM_SETTEXT carries (its lParam, in this process), cut the same way.
-[[nodiscard]] std::string CaptionFromSetText(HWND wnd, LPARAM text);
-// The class name as classification composes it; empty for a window that is gone.
-[[nodiscard]] std::wstring ComposedClassNameOf(HWND wnd);
+// What the criteria compare, in the ANSI code page; the file name upper-cased.
+[[nodiscard]] model::RuleSubject RuleSubjectOf(const model::TWindowInfo& window);
+
+// The application user model id from the window's property store; empty when the
+// window has none or the system cannot tell.
+[[nodiscard]] std::wstring WindowAppUserModelId(HWND wnd) noexcept;
 
 }  // namespace dl::rules

@@ -144,7 +144,7 @@ TEST_F(DispatcherHooksTest, UnmatchedWindowCostsLittleMoreThanWithoutRuleBlock) 
   ASSERT_FALSE(inactive->IsActive());
   entry::IProcessHook* active = dispatcher.Get();
   double withRules = 0, without = 0;
-  constexpr int kRounds = 5, kWindows = 200;
+  constexpr int kRounds = 4, kWindows = 100;
   for (int round = 0; round < kRounds; ++round) {
     entry::Services().processHook.store(inactive.Get());
     without += cycle(kWindows);
