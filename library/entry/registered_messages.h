@@ -47,7 +47,13 @@ enum ServiceCode : WPARAM {
   // Nothing else is changed; it exists so that tests can see what the library did in a process.
   kSvcDebugEntryStateQuery = 0xDE01,
   kSvcDebugEntryStateReply = 0xDE02,
+  // Diagnostics: the library in that process sends the main program a request with receiver
+  // kDiagnosticsReceiver, command code the low 32 bits of lParam and, as data, its entry-state
+  // bits packed as one integer field. Shows the request path end to end.
+  kSvcDebugLinkRequest = 0xDE03,
 };
+
+inline constexpr wchar_t kDiagnosticsReceiver[] = L"Diagnostics";
 
 // Bits of the diagnostics answer.
 enum EntryStateBits : unsigned {
@@ -56,7 +62,13 @@ enum EntryStateBits : unsigned {
   kEntryInertProcess = 1u << 2,
   kEntryReducedHookProcess = 1u << 3,
   kEntryShellViewCompat = 1u << 4,
+  kEntryLinkRegistered = 1u << 5,       // the messenger client is registered with server instance 0
+  kEntryShellLinkRegistered = 1u << 6,  // ... and with instance 1
+  kEntryUnloading = 1u << 7,            // the application is unloading
+  // Bits 8-15: the messenger client's state + 1 (0: no client).
 };
+constexpr unsigned kEntryLinkStateShift = 8;
+constexpr int EntryLinkState(unsigned bits) noexcept { return static_cast<int>((bits >> kEntryLinkStateShift) & 0xFFu) - 1; }
 
 // The diagnostics answer's lParam: the state bits in the low 32 bits, the answering
 // process id in the high 32 bits.

@@ -1,5 +1,6 @@
 // The library's own dispatcher in this process: its flags, and the shared blocks read
 // through the mapping wrappers and the rule lookup.
+#include "library/entry/messenger_binding.h"
 #include "library/entry/process_gate.h"
 #include "library/extender/process_flags.h"
 #include "library/rules/regex_library.h"
@@ -73,8 +74,9 @@ DispatcherEnvironment ProcessDispatcherEnvironment() {
   };
   env.setRegexFolder = [](const std::wstring& folder) { SetRegexLibraryFolder(folder); };
   env.unloadRegex = [] { UnloadRegexLibrary(); };
-  // The messenger client binds sendToServer once it is part of the library; until then
-  // windows are registered and marked but the main program is not told.
+  env.sendToServer = [](const std::string& receiver, int code, const std::string& data) {
+    entry::SendToMainProgram(platform::AnsiToWide(receiver), code, data);
+  };
   return env;
 }
 

@@ -54,6 +54,16 @@ TEST(NotepadRule, NotepadWindowIsMarkedWithTheRuleOfTheRulesFile) {
   // The stand-in ends its session itself: host stopped, notepad closed.
   EXPECT_TRUE(dc.WaitForExit(60000));
   EXPECT_EQ(dc.ExitCode(), 0u);
+  // The registration notice as the stand-in received it: empty receiver, command 1.
+  bool noticed = false;
+  for (const auto& line : t::ReadLines(folder.Path() + L"record.jsonl")) {
+    if (line.find("\"event\":\"request\"") == std::string::npos) continue;
+    if (line.find("\"code\":1,") == std::string::npos && line.find("\"code\":1}") == std::string::npos) continue;
+    if (line.find("\"receiver\":\"\"") == std::string::npos) continue;
+    noticed = true;
+    std::printf("notice: %s\n", line.c_str());
+  }
+  EXPECT_TRUE(noticed) << "no registration notice in the stand-in's log";
 }
 
 }  // namespace
