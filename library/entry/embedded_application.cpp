@@ -1,11 +1,13 @@
 #include "library/entry/embedded_application.h"
 
+#include "protocol/window_class_names.h"
+
 namespace dl::entry {
 namespace {
 constexpr std::wstring_view kPluginsPrefix = L"plugins/";
-constexpr const char* kHandlerClass[2] = {"Quillon_ControlCenterHandlerWindow",
-                                          "Quillon_ShellControlCenterHandlerWindow"};
-constexpr char kHandlerTitle[] = "Deskloom";
+constexpr const char* kHandlerClass[2] = {protocol::kControlCenterHandlerWindowClass.narrow,
+                                          protocol::kShellControlCenterHandlerWindowClass.narrow};
+constexpr const char* kHandlerTitle = protocol::kHandlerWindowTitle.narrow;
 
 constexpr DWORD kEventObjectShow = 0x8002;
 constexpr DWORD kEventObjectLocationChange = 0x800B;
