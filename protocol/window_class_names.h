@@ -20,8 +20,6 @@ inline constexpr AsciiName kMessengerServerWindowClass{"dlm_MessengerServerWindo
 inline constexpr AsciiName kMessengerShellServerWindowClass{"dlm_MessengerShellServerWindow"};
 inline constexpr AsciiName kControlCenterHandlerWindowClass{"Quillon_ControlCenterHandlerWindow"};
 inline constexpr AsciiName kShellControlCenterHandlerWindowClass{"Quillon_ShellControlCenterHandlerWindow"};
-// The title both handler windows carry.
-inline constexpr AsciiName kHandlerWindowTitle{"Deskloom"};
 inline constexpr AsciiName kTabbedContainerWindowClass{"Quillon_TabbedExplorerContainerWindow"};
 inline constexpr AsciiName kVirtualDesktopTaskbarClass{"Quillon_VirtualDesktopTaskbar"};
 inline constexpr AsciiName kMultiMonitorTaskbarClass{"Quillon_MultiMonitorTaskbar"};

@@ -5,10 +5,12 @@ bin="$DL_CROSS_BIN"; out="$DL_DEMO_OUT"
 record="$out/devcenter.jsonl"
 rm -f "$out/screenshot.png" "$record"
 win_record="Z:${record//\//\\}"
+rules="$(cd "$(dirname "$0")/.." && pwd)/tools/devcenter/examples/demo_rules.json"
+win_rules="Z:${rules//\//\\}"
 
 echo "--- devcenter: start the host, launch notepad, check the library is mapped there, stop everything"
 timeout 120 "$DL_WINE_LOADER" "$bin/devcenter.exe" run --launch 'C:\windows\system32\notepad.exe' \
-  --hold-ms 4000 --show-event-log --log "$win_record" > "$out/devcenter.out" 2>&1 &
+  --hold-ms 4000 --show-event-log --rules "$win_rules" --log "$win_record" > "$out/devcenter.out" 2>&1 &
 dc=$!
 
 # While notepad is up (the devcenter holds it for a few seconds), take the screenshot.
@@ -23,6 +25,7 @@ tr -d '\r' < "$out/devcenter.out"
 
 echo "--- what happened"
 step() { if grep -q "$2" "$record" 2>/dev/null; then echo "  [x] $1"; else echo "  [ ] $1"; fi; }
+step "window rules published as service and rule blocks" '"rules_published"'
 step "host reported ready (service message, wParam 73)" '"ready_message"'
 step "host set the startup event" '"startup_event"'
 step "notepad started" '"app_started"'

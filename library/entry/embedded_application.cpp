@@ -1,13 +1,10 @@
 #include "library/entry/embedded_application.h"
 
-#include "protocol/window_class_names.h"
+#include "protocol/messenger_names.h"
 
 namespace dl::entry {
 namespace {
 constexpr std::wstring_view kPluginsPrefix = L"plugins/";
-constexpr const char* kHandlerClass[2] = {protocol::kControlCenterHandlerWindowClass.narrow,
-                                          protocol::kShellControlCenterHandlerWindowClass.narrow};
-constexpr const char* kHandlerTitle = protocol::kHandlerWindowTitle.narrow;
 
 constexpr DWORD kEventObjectShow = 0x8002;
 constexpr DWORD kEventObjectLocationChange = 0x800B;
@@ -133,7 +130,8 @@ void TEmbeddedApplication::OnMessageFromServer(HWND receiverWnd, std::wstring_vi
 
 void TEmbeddedApplication::OnClientRegistered(HWND messengerWnd, int serverInstance) {
   if (!ValidInstance(serverInstance)) return;
-  HWND handler = environment_.findWindow ? environment_.findWindow(kHandlerClass[serverInstance], kHandlerTitle)
+  HWND handler = environment_.findWindow ? environment_.findWindow(protocol::kHandlerWindowClass[serverInstance],
+                                                                   protocol::kHandlerWindowTitle)
                                          : nullptr;
   centerWnd_[static_cast<std::size_t>(serverInstance)].store(handler);
   // Window handles fit in 32 bits across processes; the field carries the low half.

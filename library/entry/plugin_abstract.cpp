@@ -1,13 +1,10 @@
 #include "library/entry/plugin_abstract.h"
 
+#include "protocol/frame_codec.h"
+
 namespace dl::entry {
 
-CommandData PackIntegerField(std::uint32_t value) {
-  CommandData field(8, '\0');
-  field[0] = 4;
-  for (int i = 0; i < 4; ++i) field[4 + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-  return field;
-}
+CommandData PackIntegerField(std::uint32_t value) { return protocol::PackInteger(value); }
 
 void* TAbstractPlugin::FindInterface(const model::Guid& iid) noexcept {
   if (iid == IPlugin::kIid) return static_cast<IPlugin*>(this);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 
@@ -20,12 +21,29 @@
 #include "tools/devcenter/options.h"
 #include "tools/devcenter/ready_window.h"
 #include "tools/devcenter/recorder.h"
+#include "tools/devcenter/rule_block_publisher.h"
+#include "tools/devcenter/rules_watcher.h"
 
 namespace dl::devcenter {
 namespace {
 using nlohmann::json;
 
 constexpr DWORD kAppCloseGraceMs = 5000;
+constexpr DWORD kRulesCheckIntervalMs = 200;
+
+// Holds while the host runs, publishing the rules file again whenever it changes;
+// true when the host ended meanwhile.
+bool HoldWatchingRules(ReadyWindow& window, HANDLE hostProcess, DWORD holdMs, RulesWatcher* rules) {
+  const ULONGLONG end = ::GetTickCount64() + holdMs;
+  for (;;) {
+    const ULONGLONG now = ::GetTickCount64();
+    if (now >= end) return false;
+    const DWORD slice = rules ? static_cast<DWORD>(std::min<ULONGLONG>(end - now, kRulesCheckIntervalMs))
+                              : static_cast<DWORD>(end - now);
+    if (window.WaitPumping({hostProcess}, slice) == 0) return true;
+    if (rules) rules->CheckForChange();
+  }
+}
 
 unsigned long long FileSize(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -67,6 +85,13 @@ void StartApps(const Options& o, Recorder& rec, std::vector<ChildProcess>& apps,
 int RunSession(const Options& o, Recorder& rec) {
   MainEvents events;
   events.Reset();
+  std::optional<RuleBlockPublisher> publisher;
+  std::optional<RulesWatcher> rules;
+  if (!o.rulesFile.empty()) {
+    publisher.emplace();
+    rules.emplace(o.rulesFile, *publisher, rec);
+    (void)rules->PublishNow();
+  }
   ReadyWindow window;
   const std::wstring hostPath = o.hostPath.empty() ? host::OwnFolder() + protocol::kHostFileName : o.hostPath;
   const std::wstring eventLog = host::EventLogPath(host::LookUpConfigFolder());
@@ -107,7 +132,7 @@ int RunSession(const Options& o, Recorder& rec) {
       }
       rec.Emit("library_state", fields);
     }
-    if (o.holdMs && window.WaitPumping({hostProcess.Handle()}, o.holdMs) == 0)
+    if (o.holdMs && HoldWatchingRules(window, hostProcess.Handle(), o.holdMs, rules ? &*rules : nullptr))
       rec.Emit("host_ended_while_held");
     events.RequestShutdown();
     rec.Emit("shutdown_requested");
@@ -137,6 +162,18 @@ int RunSession(const Options& o, Recorder& rec) {
   return ok ? 0 : 1;
 }
 
+int RunCheckRules(const Options& o, Recorder& rec) {
+  try {
+    const RulesFile rules = LoadRulesFile(o.rulesFile);
+    const auto bytes = protocol::rule_block::WriteRuleBlock(rules.records);
+    rec.Emit("rules_ok", {{"file", Utf8(o.rulesFile)}, {"records", rules.records.size()}, {"size", bytes.size()}});
+    return 0;
+  } catch (const RulesFileError& e) {
+    rec.Emit("rules_error", {{"file", Utf8(o.rulesFile)}, {"line", e.Line()}, {"error", e.What()}, {"message", e.what()}});
+  }
+  return 1;
+}
+
 int RunProbe(const Options& o, Recorder& rec) {
   std::vector<ChildProcess> apps;
   bool allMapped = true;
@@ -159,7 +196,11 @@ int RunDevCenter(const std::vector<std::wstring>& args) {
     return 2;
   }
   Recorder rec(options.logPath);
-  return options.mode == Mode::kProbe ? RunProbe(options, rec) : RunSession(options, rec);
+  switch (options.mode) {
+    case Mode::kProbe: return RunProbe(options, rec);
+    case Mode::kCheckRules: return RunCheckRules(options, rec);
+    default: return RunSession(options, rec);
+  }
 }
 
 }  // namespace dl::devcenter

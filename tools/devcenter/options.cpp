@@ -18,7 +18,9 @@ const char* UsageText() noexcept {
          "  devcenter run [--host EXE] [--placement TEXT] [--launch EXE]... [--module NAME]\n"
          "                [--post CODE]... [--hold-ms N] [--ready-timeout-ms N] [--stop-timeout-ms N]\n"
          "                [--module-timeout-ms N] [--temp DIR] [--log FILE] [--show-event-log]\n"
-         "  devcenter probe --launch EXE [--module NAME] [--module-timeout-ms N] [--log FILE]\n";
+         "                [--rules FILE]\n"
+         "  devcenter probe --launch EXE [--module NAME] [--module-timeout-ms N] [--log FILE]\n"
+         "  devcenter check-rules --rules FILE [--log FILE]\n";
 }
 
 Options ParseOptions(const std::vector<std::wstring>& args) {
@@ -28,6 +30,8 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
     o.mode = Mode::kRun;
   else if (args[0] == L"probe")
     o.mode = Mode::kProbe;
+  else if (args[0] == L"check-rules")
+    o.mode = Mode::kCheckRules;
   else
     throw std::invalid_argument("unknown mode " + platform::WideToUtf8(args[0]));
 
@@ -61,10 +65,13 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
       o.tempFolder = value;
     else if (name == L"--log")
       o.logPath = value;
+    else if (name == L"--rules")
+      o.rulesFile = value;
     else
       throw std::invalid_argument("unknown option " + platform::WideToUtf8(name));
   }
   if (o.mode == Mode::kProbe && o.launch.empty()) throw std::invalid_argument("probe needs --launch");
+  if (o.mode == Mode::kCheckRules && o.rulesFile.empty()) throw std::invalid_argument("check-rules needs --rules");
   return o;
 }
 

@@ -7,7 +7,7 @@
 
 namespace dl::devcenter {
 
-enum class Mode { kRun, kProbe };
+enum class Mode { kRun, kProbe, kCheckRules };
 
 struct Options {
   Mode mode = Mode::kRun;
@@ -23,6 +23,7 @@ struct Options {
   std::wstring tempFolder;              // TEMP and TMP of the host, when given
   std::wstring logPath;                 // JSON lines also go here
   bool showEventLog = false;            // print the host's event-log lines of this run
+  std::wstring rulesFile;               // published as service and rule blocks, again when it changes
 };
 
 // Throws std::invalid_argument with a usage hint on bad input.
