@@ -12,7 +12,13 @@ enum EntryStateBits : unsigned {
   kEntryInertProcess = 1u << 2,
   kEntryReducedHookProcess = 1u << 3,
   kEntryShellViewCompat = 1u << 4,
+  kEntryLinkRegistered = 1u << 5,       // the messenger client is registered with server instance 0
+  kEntryShellLinkRegistered = 1u << 6,  // ... and with instance 1
+  kEntryUnloading = 1u << 7,            // the application is unloading
+  // Bits 8-15: the messenger client's state + 1 (0: no client).
 };
+constexpr unsigned kEntryLinkStateShift = 8;
+constexpr int EntryLinkState(unsigned bits) noexcept { return static_cast<int>((bits >> kEntryLinkStateShift) & 0xFFu) - 1; }
 
 constexpr std::intptr_t PackEntryStateReply(unsigned bits, std::uint32_t processId) noexcept {
   return static_cast<std::intptr_t>(static_cast<std::uint64_t>(bits) | (static_cast<std::uint64_t>(processId) << 32));

@@ -31,6 +31,12 @@ enum ServiceCode : std::uintptr_t {
   // program can see what the library did in a process.
   kSvcDebugEntryStateQuery = 0xDE01,
   kSvcDebugEntryStateReply = 0xDE02,
+  // Diagnostics: the library in that process sends the main program a request with receiver
+  // kDiagnosticsReceiver, command code the low 32 bits of lParam and, as data, its entry-state
+  // bits packed as one integer field. Shows the request path end to end.
+  kSvcDebugLinkRequest = 0xDE03,
 };
+
+inline constexpr wchar_t kDiagnosticsReceiver[] = L"Diagnostics";
 
 }  // namespace dl::protocol

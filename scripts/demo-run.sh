@@ -31,8 +31,13 @@ step "host set the startup event" '"startup_event"'
 step "notepad started" '"app_started"'
 step "dlmemb64.dll mapped into notepad" '"module".*"mapped":true'
 step "the library built its application inside notepad" '"application":true,"event":"library_state"'
+step "the stand-in's messenger server is up" '"server_ready"'
+step "notepad's messenger client registered with the stand-in" '"client_registered".*notepad.exe'
+step "notepad's library sent a request, decoded in the stand-in's log" '"event":"request".*"receiver":"Diagnostics"'
 step "host stopped through the shutdown event" '"host_ended"'
 step "host wrote its event log" '"event_log"'
+echo "--- processes that registered with the stand-in, and the requests they sent"
+grep '"link_summary"' "$record" 2>/dev/null | tr -d '\r' || echo "  (no summary)"
 echo "--- record: $record"
 echo "--- screenshot: $out/screenshot.png"
 exit "$rc"

@@ -107,6 +107,9 @@ struct LibraryServices {
   std::atomic<IProcessHook*> processHook{nullptr};  // set while the dispatcher is active
   std::atomic<IMessengerClient*> messenger{nullptr};
   std::atomic<IMessengerClientInternal*> messengerInternal{nullptr};
+  // Set while the messenger client's thread waits to be resumed: the get-message hook's
+  // only test on its common path.
+  std::atomic<bool> messengerResumeWanted{false};
   std::atomic<IThreadLocalHookList*> threadHookList{nullptr};
   std::atomic<ThreadRoutine> threadAttachRoutine{nullptr};
   std::atomic<ThreadRoutine> threadDetachRoutine{nullptr};

@@ -32,9 +32,8 @@ bool IsOwnServiceThread() {
 
 void ResumeMessengerIfCreated() {
   auto& services = Services();
-  auto* messenger = services.messenger.load(std::memory_order_acquire);
-  auto* internal = services.messengerInternal.load(std::memory_order_acquire);
-  if (messenger && internal && messenger->GetState() == 1) internal->ResumeThread();
+  if (!services.messengerResumeWanted.load(std::memory_order_relaxed)) return;
+  if (auto* internal = services.messengerInternal.load(std::memory_order_acquire)) internal->ResumeThread();
 }
 
 // Reduced-hook processes have no window-procedure hooks: the queue is where windows are seen.

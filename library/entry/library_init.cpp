@@ -4,6 +4,7 @@
 
 #include "library/entry/entry_services.h"
 #include "library/entry/hook_stubs.h"
+#include "library/entry/messenger_binding.h"
 #include "library/entry/process_local_storage.h"
 #include "library/entry/noninvasive_records.h"
 #include "library/entry/process_gate.h"
@@ -140,7 +141,9 @@ unsigned CurrentEntryState() noexcept {
   if (gate.inert) bits |= protocol::kEntryInertProcess;
   if (gate.reducedHook) bits |= protocol::kEntryReducedHookProcess;
   if (gate.shellViewCompat) bits |= protocol::kEntryShellViewCompat;
-  return bits;
+  if (auto* app = Services().application.load(std::memory_order_acquire); app && app->IsUnloading())
+    bits |= protocol::kEntryUnloading;
+  return bits | MessengerStateBits();
 }
 
 }  // namespace dl::entry

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "library/entry/hook_stubs.h"
+#include "library/entry/messenger_binding.h"
 #include "library/entry/plugin_builtin.h"
 #include "library/entry/process_gate.h"
 
@@ -36,8 +37,8 @@ ApplicationEnvironment ProcessApplicationEnvironment() {
   env.setHookRecordEnabled = [](bool enabled) { SetHookStubsEnabled(enabled); };
   env.findWindow = [](const char* className, const char* title) { return ::FindWindowA(className, title); };
   env.reducedHookProcess = ProcessGate().reducedHook;
-  // The messenger client and the multi-monitor center bind their members here once
-  // they exist in the library; until then the application runs without them.
+  // The messenger members are filled once the client exists (CreateProcessMessenger); the
+  // multi-monitor center binds its member here once it exists in the library.
   return env;
 }
 
@@ -52,7 +53,11 @@ void RegisterLibraryClasses() noexcept {
 IEmbeddedApplication* CreateProcessApplication() noexcept {
   try {
     RegisterLibraryClasses();
-    model::RefPtr<TEmbeddedApplication> app(new TEmbeddedApplication(ProcessApplicationEnvironment()));
+    ApplicationEnvironment environment = ProcessApplicationEnvironment();
+    // The client exists before the application so that the application's environment can
+    // reach it; its thread does nothing until it is resumed, after Init.
+    CreateProcessMessenger(environment);
+    model::RefPtr<TEmbeddedApplication> app(new TEmbeddedApplication(std::move(environment)));
     return new HookFacade(std::move(app));
   } catch (...) {
     return nullptr;

@@ -1,5 +1,9 @@
 #include "library/entry/service_commands.h"
 
+#include <cstdint>
+
+#include "library/entry/messenger_binding.h"
+
 #include "library/entry/entry_services.h"
 #include "library/entry/hook_helpers.h"
 #include "library/extender/classification_windows.h"
@@ -96,6 +100,10 @@ ServiceOutcome HandleServiceCommand(MSG& msg) {
       return RefreshWindowState(msg);
     case protocol::kSvcDebugEntryStateQuery:
       return AnswerEntryState(msg);
+    case protocol::kSvcDebugLinkRequest:
+      SendDiagnosticRequest(static_cast<int>(static_cast<std::uint32_t>(msg.lParam & 0xFFFFFFFF)),
+                            CurrentEntryState());
+      return ServiceOutcome::kSwallow;
     default:
       return ServiceOutcome::kContinue;
   }

@@ -16,6 +16,9 @@
 #include "tools/devcenter/child_process.h"
 #include "tools/devcenter/library_state.h"
 #include "protocol/entry_state.h"
+#include "tools/devcenter/link_options.h"
+#include "tools/devcenter/link_tool.h"
+#include "tools/devcenter/messenger_server_thread.h"
 #include "tools/devcenter/main_events.h"
 #include "tools/devcenter/module_probe.h"
 #include "tools/devcenter/options.h"
@@ -82,6 +85,18 @@ void StartApps(const Options& o, Recorder& rec, std::vector<ChildProcess>& apps,
   }
 }
 
+void RecordLinkSummary(MessengerServerThread& link, Recorder& rec) {
+  link.Call([&rec](MessengerServer& server) {
+    nlohmann::json clients = nlohmann::json::array();
+    for (const RegisteredClient& c : server.Clients())
+      clients.push_back({{"pid", c.processId}, {"exe", c.title}});
+    nlohmann::json requests = nlohmann::json::array();
+    for (const ReceivedRequest& r : server.Requests())
+      requests.push_back({{"pid", r.request.processId}, {"receiver", r.request.receiver}, {"code", r.request.commandCode}});
+    rec.Emit("link_summary", {{"clients", clients}, {"requests", requests}, {"malformed_frames", server.MalformedFrameCount()}});
+  });
+}
+
 int RunSession(const Options& o, Recorder& rec) {
   MainEvents events;
   events.Reset();
@@ -93,6 +108,8 @@ int RunSession(const Options& o, Recorder& rec) {
     (void)rules->PublishNow();
   }
   ReadyWindow window;
+  // The link's server side, answering clients on its own thread from before the host starts.
+  MessengerServerThread link([&rec](const std::string& event, nlohmann::json fields) { rec.Emit(event, std::move(fields)); });
   const std::wstring hostPath = o.hostPath.empty() ? host::OwnFolder() + protocol::kHostFileName : o.hostPath;
   const std::wstring eventLog = host::EventLogPath(host::LookUpConfigFolder());
   const unsigned long long eventLogStart = FileSize(eventLog);
@@ -131,6 +148,9 @@ int RunSession(const Options& o, Recorder& rec) {
         fields["inert"] = (*state & protocol::kEntryInertProcess) != 0;
       }
       rec.Emit("library_state", fields);
+      // The application's library sends the main program a request: the link at work.
+      rec.Emit("diagnostics_request_asked",
+               {{"pid", app.Id()}, {"ok", RequestDiagnosticRequest(app.Id(), window.ServiceMessage(), 1)}});
     }
     if (o.holdMs && HoldWatchingRules(window, hostProcess.Handle(), o.holdMs, rules ? &*rules : nullptr))
       rec.Emit("host_ended_while_held");
@@ -154,6 +174,7 @@ int RunSession(const Options& o, Recorder& rec) {
     app.Close(kAppCloseGraceMs);
     rec.Emit("app_closed", {{"pid", app.Id()}});
   }
+  RecordLinkSummary(link, rec);
   if (o.showEventLog)
     for (const std::string& line : LinesSince(eventLog, eventLogStart)) rec.Emit("event_log", {{"line", line}});
 
@@ -188,11 +209,12 @@ int RunProbe(const Options& o, Recorder& rec) {
 }  // namespace
 
 int RunDevCenter(const std::vector<std::wstring>& args) {
+  if (!args.empty() && IsLinkMode(args[0])) return RunLinkTool(args);
   Options options;
   try {
     options = ParseOptions(args);
   } catch (const std::invalid_argument& e) {
-    std::fprintf(stderr, "devcenter: %s\n%s", e.what(), UsageText());
+    std::fprintf(stderr, "devcenter: %s\n%s%s", e.what(), UsageText(), LinkUsageText());
     return 2;
   }
   Recorder rec(options.logPath);

@@ -33,6 +33,13 @@ std::optional<unsigned> AnswerFrom(const ReadyWindow& window, DWORD processId) {
 
 }  // namespace
 
+bool RequestDiagnosticRequest(DWORD processId, UINT serviceMessage, std::uint32_t commandCode) {
+  WindowSearch search{processId, nullptr};
+  ::EnumWindows(FindVisibleWindowOf, reinterpret_cast<LPARAM>(&search));
+  return search.found &&
+         ::PostMessageW(search.found, serviceMessage, protocol::kSvcDebugLinkRequest, static_cast<LPARAM>(commandCode));
+}
+
 std::optional<unsigned> QueryLibraryState(DWORD processId, ReadyWindow& window, DWORD timeoutMs) {
   const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
   std::optional<unsigned> answer;

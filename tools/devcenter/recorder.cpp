@@ -23,7 +23,8 @@ void Recorder::Emit(const std::string& event, nlohmann::json fields) {
   line["event"] = event;
   line["ms"] = ::GetTickCount64() - start_;
   for (auto& [key, value] : fields.items()) line[key] = value;
-  const std::string text = line.dump() + "\n";
+  const std::string text = line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  std::lock_guard lock(mutex_);
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
   if (file_) {

@@ -2,6 +2,7 @@
 // A machine-readable record of what happened: one JSON object per line, to
 // stdout and, when given, to a log file.
 #include <fstream>
+#include <mutex>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -13,11 +14,12 @@ class Recorder {
   // Throws when the log file cannot be created.
   explicit Recorder(const std::wstring& logPath);
 
-  // Adds "event" and "ms" (since the recorder was made) and writes the line.
+  // Adds "event" and "ms" (since the recorder was made) and writes the line. Any thread.
   void Emit(const std::string& event, nlohmann::json fields = nlohmann::json::object());
 
  private:
   unsigned long long start_;
+  std::mutex mutex_;  // the messenger server records from its own thread
   std::ofstream file_;
 };
 
