@@ -23,6 +23,13 @@ TEST(DevCenterOptions, RunLineIsRead) {
   EXPECT_EQ(ParseOptions({L"run"}).placement, L"1");
 }
 
+TEST(DevCenterOptions, RulesFileForARunOrACheck) {
+  EXPECT_EQ(ParseOptions({L"run", L"--rules", L"r.json"}).rulesFile, L"r.json");
+  const Options check = ParseOptions({L"check-rules", L"--rules", L"r.json"});
+  EXPECT_EQ(check.mode, Mode::kCheckRules);
+  EXPECT_EQ(check.rulesFile, L"r.json");
+}
+
 TEST(DevCenterOptions, BadLinesAreRefused) {
   const std::vector<std::vector<std::wstring>> bad = {
       {},
@@ -33,6 +40,8 @@ TEST(DevCenterOptions, BadLinesAreRefused) {
       {L"run", L"--hold-ms", L"99999999999"},
       {L"run", L"--colour", L"red"},
       {L"probe"},
+      {L"check-rules"},
+      {L"run", L"--rules"},
   };
   for (const auto& args : bad) EXPECT_THROW(ParseOptions(args), std::invalid_argument) << args.size();
 }
