@@ -8,7 +8,7 @@
 
 #include <optional>
 
-#include "host/host_names.h"
+#include "protocol/product_names.h"
 #include "host/registry_value.h"
 
 namespace dl::host {
@@ -74,8 +74,8 @@ std::wstring ResolveConfigFolder(const std::wstring& location) {
 }
 
 std::wstring LookUpConfigFolder() {
-  std::optional<std::wstring> location = ReadRegistryString(HKEY_CURRENT_USER, kProductKey, L"ConfigFilesLocation");
-  if (!location) location = ReadRegistryString(HKEY_LOCAL_MACHINE, kProductKey, L"ConfigFilesLocation");
+  std::optional<std::wstring> location = ReadRegistryString(HKEY_CURRENT_USER, protocol::kProductKey, L"ConfigFilesLocation");
+  if (!location) location = ReadRegistryString(HKEY_LOCAL_MACHINE, protocol::kProductKey, L"ConfigFilesLocation");
   return ResolveConfigFolder(location.value_or(L"3"));
 }
 

@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-#include "host/host_names.h"
+#include "protocol/object_names.h"
+#include "protocol/product_names.h"
 #include "host/registry_value.h"
 #include "platform/process_modules.h"
 #include "platform/text.h"
@@ -46,11 +47,11 @@ class HeldMutex {
 }  // namespace
 
 std::wstring EventLogPath(const std::wstring& configFolder) {
-  if (!configFolder.empty()) return configFolder + L"CenterEvents.log";
+  if (!configFolder.empty()) return configFolder + protocol::kEventLogFileName;
   return TempFolder() + L"Deskloom" + L"_init_errors.log";
 }
 
-bool EventLogEnabled() { return ReadRegistryBool(HKEY_CURRENT_USER, kEventLoggerKey, L"Enabled").value_or(true); }
+bool EventLogEnabled() { return ReadRegistryBool(HKEY_CURRENT_USER, protocol::kEventLoggerKey, L"Enabled").value_or(true); }
 
 std::wstring SystemErrorText(DWORD code) {
   wchar_t* buffer = nullptr;
@@ -86,7 +87,7 @@ std::string FormatLogLine(const SYSTEMTIME& t, const std::wstring& message) {
 }
 
 EventLog::EventLog(const std::wstring& configFolder)
-    : path_(EventLogPath(configFolder)), lockName_(kFileLockPrefix + platform::FileNamePart(path_)) {}
+    : path_(EventLogPath(configFolder)), lockName_(protocol::kFileLockPrefix + platform::FileNamePart(path_)) {}
 
 void EventLog::Write(const std::wstring& operation, const std::wstring& detail, bool success) noexcept {
   const DWORD error = ::GetLastError();

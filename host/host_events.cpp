@@ -1,12 +1,12 @@
 #include "host/host_events.h"
 
-#include "host/host_names.h"
+#include "protocol/object_names.h"
 
 namespace dl::host {
 
 HostEvents::HostEvents() noexcept
-    : startup(::CreateEventW(nullptr, FALSE, FALSE, kStartupEventName)),
-      shutdown(::CreateEventW(nullptr, FALSE, FALSE, kShutdownEventName)),
-      needRelogin(::CreateEventW(nullptr, FALSE, FALSE, kNeedReloginEventName)) {}
+    : startup(::CreateEventW(nullptr, FALSE, FALSE, protocol::kStartupEventName)),
+      shutdown(::CreateEventW(nullptr, FALSE, FALSE, protocol::kShutdownEventName)),
+      needRelogin(::CreateEventW(nullptr, FALSE, FALSE, protocol::kNeedReloginEventName)) {}
 
 }  // namespace dl::host

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "host/event_log.h"
-#include "host/host_names.h"
+#include "protocol/service_codes.h"
 #include "platform/text.h"
 
 namespace dl::host {
@@ -32,11 +32,11 @@ bool HostLibrary::CallExport(const char* name) noexcept {
 
 bool HostLibrary::FilterCommand(const MSG& msg, UINT serviceMessage) noexcept {
   if (msg.hwnd != nullptr || msg.message != serviceMessage) return false;
-  if (msg.wParam == kCodeInstallMouseHook && !mouseHook_) {
+  if (msg.wParam == protocol::kSvcInstallMouseHook && !mouseHook_) {
     mouseHook_ = CallExport("InstallMouseHook");
     return true;
   }
-  if (msg.wParam == kCodeUninstallMouseHook && mouseHook_) {
+  if (msg.wParam == protocol::kSvcUninstallMouseHook && mouseHook_) {
     if (CallExport("UninstallMouseHook")) mouseHook_ = false;
     return true;
   }

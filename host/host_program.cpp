@@ -6,7 +6,7 @@
 
 #include "host/config_folder.h"
 #include "host/event_log.h"
-#include "host/host_names.h"
+#include "protocol/product_names.h"
 #include "host/host_run.h"
 #include "host/library_placement.h"
 #include "host/own_folder.h"
@@ -15,7 +15,7 @@ namespace dl::host {
 
 bool LaunchMainProgram(const std::wstring& folder) noexcept {
   try {
-    const std::wstring file = folder + kMainProgramFileName;
+    const std::wstring file = folder + protocol::kMainProgramFileName;
     auto rc = reinterpret_cast<INT_PTR>(
         ::ShellExecuteW(nullptr, nullptr, file.c_str(), nullptr, folder.c_str(), SW_HIDE));
     return rc > 32;

@@ -6,7 +6,9 @@
 #include "host/foreign_copy.h"
 #include "host/host_events.h"
 #include "host/host_library.h"
-#include "host/host_names.h"
+#include "platform/registered_messages.h"
+#include "protocol/product_names.h"
+#include "protocol/service_codes.h"
 #include "host/library_placement.h"
 #include "host/single_instance.h"
 #include "platform/handles.h"
@@ -21,7 +23,7 @@ void SetEventIfAny(const platform::UniqueHandle& event) noexcept {
 }
 
 bool LoadLibraryFor(const HostRunSettings& settings, HostLibrary& library, const HostEvents& events) {
-  const std::wstring ownPath = settings.ownFolder + kLibraryFileName;
+  const std::wstring ownPath = settings.ownFolder + protocol::kLibraryFileName;
   Placement placement = PlaceLibrary(ownPath, settings.args.useTempCopy, settings.tempLibraryPath);
   if (placement.needRelogin || IsForeignCopyLoaded(placement.path)) {
     SetEventIfAny(events.needRelogin);
@@ -33,7 +35,7 @@ bool LoadLibraryFor(const HostRunSettings& settings, HostLibrary& library, const
 
 void WaitAndPump(HANDLE shutdown, HANDLE mainProcess, HostLibrary& library) {
   const HANDLE handles[2] = {shutdown, mainProcess};
-  const UINT serviceMessage = ServiceMessage();
+  const UINT serviceMessage = platform::ServiceMessage();
   for (;;) {
     DWORD rc = ::MsgWaitForMultipleObjects(2, handles, FALSE, INFINITE, kWakeOnAnyInput);
     if (rc != WAIT_OBJECT_0 + 2) return;
@@ -52,7 +54,7 @@ void RunHostSession(const HostRunSettings& settings, EventLog& log) noexcept {
     SingleInstance marker;
     if (!marker.Acquire()) return;
     HostEvents events;
-    const UINT serviceMessage = ServiceMessage();
+    const UINT serviceMessage = platform::ServiceMessage();
 
     const DWORD mainProcessId = settings.args.mainProcessId;
     if (mainProcessId == 0) return;
@@ -80,7 +82,7 @@ void RunHostSession(const HostRunSettings& settings, EventLog& log) noexcept {
     MSG probe;
     ::PeekMessageW(&probe, nullptr, 0, 0, PM_NOREMOVE);
     DWORD_PTR answer = 0;
-    ::SendMessageTimeoutW(mainWindow, serviceMessage, kCodeReady, static_cast<LPARAM>(::GetCurrentThreadId()),
+    ::SendMessageTimeoutW(mainWindow, serviceMessage, protocol::kSvcHostReady, static_cast<LPARAM>(::GetCurrentThreadId()),
                           SMTO_NORMAL, kReadyTimeoutMs, &answer);
     SetEventIfAny(events.startup);
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "host/file_crc.h"
-#include "host/host_names.h"
+#include "protocol/product_names.h"
 
 namespace dl::host {
 namespace {
@@ -14,7 +14,7 @@ bool FileExists(const std::wstring& path) {
 }  // namespace
 
 std::wstring TempLibraryPath() {
-  const std::wstring pattern = std::wstring(L"%temp%\\") + kLibraryFileName;
+  const std::wstring pattern = std::wstring(L"%temp%\\") + protocol::kLibraryFileName;
   std::wstring out(MAX_PATH, L'\0');
   for (int attempt = 0; attempt < 4; ++attempt) {
     DWORD n = ::ExpandEnvironmentStringsW(pattern.c_str(), out.data(), static_cast<DWORD>(out.size()));

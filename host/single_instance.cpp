@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "host/host_names.h"
+#include "protocol/object_names.h"
 
 namespace dl::host {
 namespace {
@@ -27,11 +27,11 @@ bool HeldByOther(HANDLE mapping) noexcept {
 
 bool SingleInstance::Acquire() noexcept {
   if (mapping_) return true;
-  platform::UniqueHandle existing(::OpenFileMappingW(FILE_MAP_READ, FALSE, kSingleInstanceName));
+  platform::UniqueHandle existing(::OpenFileMappingW(FILE_MAP_READ, FALSE, protocol::kSingleInstanceName));
   if (existing) return !HeldByOther(existing.get());
 
   platform::UniqueHandle created(
-      ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(StoredData), kSingleInstanceName));
+      ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(StoredData), protocol::kSingleInstanceName));
   if (!created) return true;  // no marker to hold; run unguarded rather than not at all
   // Two hosts starting together: the one that lost the race to create sees the other's marker.
   if (::GetLastError() == ERROR_ALREADY_EXISTS) return !HeldByOther(created.get());

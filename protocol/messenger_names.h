@@ -4,20 +4,22 @@
 // window message, named with the other shared messages.
 #include <cstdint>
 
+#include "protocol/window_class_names.h"
+
 namespace dl::protocol {
 
 // Message-only windows of the main program, by server instance (0: the main program's
 // messenger server, 1: its shell server). ANSI class names.
-inline constexpr const char* kMessengerServerClass[2] = {"dlm_MessengerServerWindow",
-                                                         "dlm_MessengerShellServerWindow"};
+inline constexpr const char* kMessengerServerClass[2] = {kMessengerServerWindowClass.narrow,
+                                                         kMessengerShellServerWindowClass.narrow};
 inline constexpr int kServerInstanceCount = 2;
 // The client's message-only window in every process (ANSI class of the library).
-inline constexpr char kMessengerClientClass[] = "dlm_MessengerClientWindow";
+inline constexpr const char* kMessengerClientClass = kMessengerClientWindowClass.narrow;
 
 // The main program's handler windows (top-level, titled kHandlerWindowTitle), by server
 // instance; they receive the window-event posts.
-inline constexpr const char* kHandlerWindowClass[2] = {"Quillon_ControlCenterHandlerWindow",
-                                                       "Quillon_ShellControlCenterHandlerWindow"};
+inline constexpr const char* kHandlerWindowClass[2] = {kControlCenterHandlerWindowClass.narrow,
+                                                       kShellControlCenterHandlerWindowClass.narrow};
 inline constexpr char kHandlerWindowTitle[] = "Deskloom";
 
 // Handshake message: wParam low 16 bits the command, high 16 bits the server instance.

@@ -6,10 +6,12 @@
 #include "library/entry/entry_services.h"
 #include "library/entry/global_hook_procs.h"
 #include "library/entry/hook_helpers.h"
+#include "library/extender/classification_atoms.h"
+#include "library/extender/classification_windows.h"
 #include "library/entry/noninvasive_records.h"
 #include "library/entry/process_gate.h"
 #include "library/entry/process_local_storage.h"
-#include "library/entry/registered_messages.h"
+#include "protocol/service_codes.h"
 #include "library/entry/service_commands.h"
 #include "library/entry/shared_messages.h"
 #include "platform/handles.h"
@@ -38,7 +40,7 @@ void ResumeMessengerIfCreated() {
 void ReducedProcessStep(IProcessHook& hook, const MSG& msg) {
   const UINT service = Messages().service;
   const bool observer = IsConsoleObserver(msg.hwnd);
-  if (msg.message == service && msg.wParam == kSvcUnregisterWindow) {
+  if (msg.message == service && msg.wParam == protocol::kSvcUnregisterWindow) {
     const int kind = static_cast<int>(msg.lParam);
     if (observer)
       hook.UnregisterWindow(ConsoleRealWindow(msg.hwnd), kind);
@@ -68,7 +70,7 @@ Outcome NoninvasiveStep(IProcessHook& hook, MSG& msg) {
   IMessageHandler* handler = extender ? extender->GetMessageHandler() : nullptr;
   if (!handler) return Outcome::kPassOn;
 
-  if (m == messages.service && msg.wParam == kSvcNoninvasiveAfter) {
+  if (m == messages.service && msg.wParam == protocol::kSvcNoninvasiveAfter) {
     // Only a record this library copy saved is accepted; anything else is ignored.
     if (SavedRecord* saved = TakeRecord(msg.lParam)) {
       struct Free {
@@ -84,7 +86,7 @@ Outcome NoninvasiveStep(IProcessHook& hook, MSG& msg) {
   const bool handled = handler->BeforeMessage(record);
   if (handled) msg.message = WM_NULL;
   SavedRecord* saved = SaveRecord(record, handled);
-  if (!::PostMessageW(msg.hwnd, messages.service, kSvcNoninvasiveAfter, reinterpret_cast<LPARAM>(saved))) {
+  if (!::PostMessageW(msg.hwnd, messages.service, protocol::kSvcNoninvasiveAfter, reinterpret_cast<LPARAM>(saved))) {
     // Nobody will bring the copy back.
     if (SavedRecord* back = TakeRecord(reinterpret_cast<LPARAM>(saved))) FreeRecord(back);
   }
@@ -133,7 +135,7 @@ void MouseStep(IProcessHook& hook, MSG& msg) {
 }
 
 void RawInputStep(MSG& msg) {
-  if (msg.message != WM_INPUT || (msg.wParam & 0xFF) != 0 || !HasClassName(msg.hwnd, L"DIEmWin")) return;
+  if (msg.message != WM_INPUT || (msg.wParam & 0xFF) != 0 || !extender::HasClassName(msg.hwnd, L"DIEmWin")) return;
   g_rawInputWindow.store(msg.hwnd, std::memory_order_release);
   auto recognise = Services().recogniseHotKeyInput.load(std::memory_order_acquire);
   if (recognise && recognise(msg.hwnd, reinterpret_cast<HRAWINPUT>(msg.lParam))) msg.message = WM_NULL;
@@ -142,7 +144,7 @@ void RawInputStep(MSG& msg) {
 void DesktopDoubleClickStep(const MSG& msg) {
   if (!ProcessGate().dopusRuntime) return;
   if (msg.message != WM_LBUTTONDBLCLK && !(msg.message == WM_NULL && msg.wParam == 0)) return;
-  if (!HasClassName(msg.hwnd, L"dopus.desktopdblclk")) return;
+  if (!extender::HasClassName(msg.hwnd, L"dopus.desktopdblclk")) return;
   if (msg.message == WM_LBUTTONDBLCLK) {
     if (auto handle = Services().desktopDoubleClick.load(std::memory_order_acquire)) handle(msg.hwnd);
   } else {
@@ -163,7 +165,7 @@ Outcome Work(int code, WPARAM removal, MSG& msg) {
   const bool handshakeRelease = msg.message == messages.handshake && messages.handshake != 0 && msg.wParam == 3;
   if (msg.message != WM_QUIT && !handshakeRelease) EnsureThreadHooked();
   if (code < 0 || !msg.hwnd) return Outcome::kPassOn;
-  if (IsMessageOnlyWindow(msg.hwnd)) return Outcome::kPassOn;
+  if (extender::IsMessageOnlyWindow(msg.hwnd)) return Outcome::kPassOn;
 
   auto* hook = Services().processHook.load(std::memory_order_acquire);
   if (hook && ProcessGate().reducedHook) ReducedProcessStep(*hook, msg);

@@ -1,30 +1,16 @@
 #include "library/entry/hook_helpers.h"
 
-#include <cwchar>
-
 #include "library/entry/entry_services.h"
-#include "library/entry/registered_messages.h"
-#include "library/entry/shared_messages.h"
+#include "library/extender/classification_atoms.h"
 
 namespace dl::entry {
 
-bool HasClassName(HWND wnd, const wchar_t* className) noexcept {
-  wchar_t name[256];
-  const int n = ::GetClassNameW(wnd, name, 256);
-  return n > 0 && std::wcscmp(name, className) == 0;
+bool IsConsoleObserver(HWND wnd) noexcept {
+  return wnd && extender::WindowHasClass(wnd, extender::KnownClass::kConsoleObserver);
 }
-
-bool IsConsoleObserver(HWND wnd) noexcept { return wnd && HasClassName(wnd, kConsoleObserverClassName); }
 
 HWND ConsoleRealWindow(HWND observer) noexcept {
   return reinterpret_cast<HWND>(::GetWindowLongPtrW(observer, GWLP_USERDATA));
-}
-
-bool IsMessageOnlyWindow(HWND wnd) noexcept {
-  const ATOM messageAtom = Messages().messageClassAtom;
-  if (!wnd || messageAtom == 0) return false;
-  HWND parent = ::GetAncestor(wnd, GA_PARENT);
-  return parent && ::GetClassWord(parent, GCW_ATOM) == messageAtom;
 }
 
 bool IsTopLevelApplicationWindow(HWND wnd) {

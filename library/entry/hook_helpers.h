@@ -4,13 +4,10 @@
 
 namespace dl::entry {
 
-// Window of class "Quillon_ConsolePatch_ObserverClass", which stands in for a console window.
+// The main program's observer window, which stands in for a console window.
 bool IsConsoleObserver(HWND wnd) noexcept;
 // The console window that an observer stands for (its user data).
 HWND ConsoleRealWindow(HWND observer) noexcept;
-// A message-only window: its parent has the class atom of "Message".
-bool IsMessageOnlyWindow(HWND wnd) noexcept;
-bool HasClassName(HWND wnd, const wchar_t* className) noexcept;
 bool IsTopLevelApplicationWindow(HWND wnd);
 
 // Reloading after an unload: once the messenger client finds a restarted main program,

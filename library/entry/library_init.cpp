@@ -8,7 +8,7 @@
 #include "library/entry/process_local_storage.h"
 #include "library/entry/noninvasive_records.h"
 #include "library/entry/process_gate.h"
-#include "library/entry/registered_messages.h"
+#include "protocol/entry_state.h"
 #include "library/entry/shared_messages.h"
 #include "library/entry/thread_hook_client.h"
 #include "library/extender/classification_atoms.h"
@@ -139,13 +139,13 @@ bool ProcessIsTerminating() noexcept { return g_terminating.load(std::memory_ord
 unsigned CurrentEntryState() noexcept {
   const GateFlags& gate = ProcessGate();
   unsigned bits = 0;
-  if (g_applicationStarted.load(std::memory_order_acquire)) bits |= kEntryApplicationStarted;
-  if (Services().application.load(std::memory_order_acquire)) bits |= kEntryApplicationPresent;
-  if (gate.inert) bits |= kEntryInertProcess;
-  if (gate.reducedHook) bits |= kEntryReducedHookProcess;
-  if (gate.shellViewCompat) bits |= kEntryShellViewCompat;
+  if (g_applicationStarted.load(std::memory_order_acquire)) bits |= protocol::kEntryApplicationStarted;
+  if (Services().application.load(std::memory_order_acquire)) bits |= protocol::kEntryApplicationPresent;
+  if (gate.inert) bits |= protocol::kEntryInertProcess;
+  if (gate.reducedHook) bits |= protocol::kEntryReducedHookProcess;
+  if (gate.shellViewCompat) bits |= protocol::kEntryShellViewCompat;
   if (auto* app = Services().application.load(std::memory_order_acquire); app && app->IsUnloading())
-    bits |= kEntryUnloading;
+    bits |= protocol::kEntryUnloading;
   return bits | MessengerStateBits();
 }
 

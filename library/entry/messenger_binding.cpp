@@ -5,11 +5,12 @@
 #include "library/entry/entry_services.h"
 #include "library/entry/library_holding_thread.h"
 #include "library/entry/process_local_storage.h"
-#include "library/entry/registered_messages.h"
 #include "library/entry/shared_messages.h"
 #include "library/link/messenger_client.h"
 #include "library/model/event_log.h"
+#include "protocol/entry_state.h"
 #include "protocol/frame_codec.h"
+#include "protocol/service_codes.h"
 
 namespace dl::entry {
 namespace {
@@ -90,9 +91,9 @@ void CreateProcessMessenger(ApplicationEnvironment& environment) noexcept {
 unsigned MessengerStateBits() noexcept {
   link::TMessengerClient* client = g_slot.Client();
   if (!client) return 0;
-  unsigned bits = static_cast<unsigned>(client->GetState() + 1) << kEntryLinkStateShift;
-  if (client->IsRegistered(0)) bits |= kEntryLinkRegistered;
-  if (client->IsRegistered(1)) bits |= kEntryShellLinkRegistered;
+  unsigned bits = static_cast<unsigned>(client->GetState() + 1) << protocol::kEntryLinkStateShift;
+  if (client->IsRegistered(0)) bits |= protocol::kEntryLinkRegistered;
+  if (client->IsRegistered(1)) bits |= protocol::kEntryShellLinkRegistered;
   return bits;
 }
 
@@ -107,7 +108,7 @@ void SendToMainProgram(std::wstring_view receiver, int commandCode, const std::s
 void SendDiagnosticRequest(int commandCode, unsigned entryState) noexcept {
   try {
     if (link::TMessengerClient* client = g_slot.Client())
-      (void)client->SendMessage(kDiagnosticsReceiver, commandCode, protocol::PackInteger(entryState), 0, nullptr, 0);
+      (void)client->SendMessage(protocol::kDiagnosticsReceiver, commandCode, protocol::PackInteger(entryState), 0, nullptr, 0);
   } catch (...) {
   }
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/handles.h"
+#include "protocol/object_names.h"
 
 namespace dl::entry {
 namespace {
@@ -32,7 +33,7 @@ UniqueHandle OpenExisting() noexcept {
 std::wstring ProcessLocalStorageName(DWORD processId) {
   wchar_t digits[9];
   std::swprintf(digits, 9, L"%08X", static_cast<unsigned>(processId));
-  return std::wstring(L"Local\\{9C036AFE-384D-45E4-A34C-450946964A7D}_EALocalStorageV8147_") + digits;
+  return std::wstring(protocol::kLocalStoragePrefix) + digits;
 }
 
 ProcessLocalStorage& ProcessLocalStorage::Instance() noexcept {

@@ -6,8 +6,10 @@
 
 #include "library/entry/entry_services.h"
 #include "library/entry/hook_helpers.h"
+#include "library/extender/classification_windows.h"
 #include "library/entry/library_init.h"
-#include "library/entry/registered_messages.h"
+#include "protocol/entry_state.h"
+#include "protocol/service_codes.h"
 #include "library/entry/shared_messages.h"
 
 namespace dl::entry {
@@ -38,7 +40,7 @@ ServiceOutcome CaptionChanged(const MSG& msg) {
 }
 
 ServiceOutcome ConsiderLater(const MSG& msg) {
-  if (IsMessageOnlyWindow(msg.hwnd)) return ServiceOutcome::kContinue;
+  if (extender::IsMessageOnlyWindow(msg.hwnd)) return ServiceOutcome::kContinue;
   auto* hook = Services().processHook.load(std::memory_order_acquire);
   if (hook && IsTopLevelApplicationWindow(msg.hwnd) && !hook->WindowIsUnbinding(msg.hwnd)) {
     hook->ConsiderWindow(msg.hwnd, 0, Messages().service, 0);
@@ -51,12 +53,12 @@ ServiceOutcome RestoreHook(const MSG& msg) {
   auto* hook = Services().processHook.load(std::memory_order_acquire);
   if (!hook) return ServiceOutcome::kContinue;
   const UINT service = Messages().service;
-  if (::SendMessageW(msg.hwnd, service, kSvcQueryHookInPlace, 0) == kSvcHookInPlace) return ServiceOutcome::kContinue;
+  if (::SendMessageW(msg.hwnd, service, protocol::kSvcQueryHookInPlace, 0) == protocol::kSvcHookInPlace) return ServiceOutcome::kContinue;
   IWindowExtender* extender = hook->GetWindowExtender(msg.hwnd);
   if (!extender) return ServiceOutcome::kContinue;
   extender->ResetHook();
-  ::SendMessageW(msg.hwnd, service, kSvcUnregisterWindow, 0);
-  ::SendMessageW(msg.hwnd, service, kSvcConsiderWindow, 0);
+  ::SendMessageW(msg.hwnd, service, protocol::kSvcUnregisterWindow, 0);
+  ::SendMessageW(msg.hwnd, service, protocol::kSvcConsiderWindow, 0);
   return ServiceOutcome::kSwallow;
 }
 
@@ -70,8 +72,8 @@ ServiceOutcome RefreshWindowState(const MSG& msg) {
 
 ServiceOutcome AnswerEntryState(const MSG& msg) {
   HWND answer = reinterpret_cast<HWND>(msg.lParam);
-  ::PostMessageW(answer, Messages().service, kSvcDebugEntryStateReply,
-                 PackEntryStateReply(CurrentEntryState(), ::GetCurrentProcessId()));
+  ::PostMessageW(answer, Messages().service, protocol::kSvcDebugEntryStateReply,
+                 protocol::PackEntryStateReply(CurrentEntryState(), ::GetCurrentProcessId()));
   return ServiceOutcome::kSwallow;
 }
 
@@ -79,26 +81,26 @@ ServiceOutcome AnswerEntryState(const MSG& msg) {
 
 ServiceOutcome HandleServiceCommand(MSG& msg) {
   switch (msg.wParam) {
-    case kSvcCaptionChanged:
+    case protocol::kSvcCaptionChanged:
       return CaptionChanged(msg);
-    case kSvcConsiderLater:
+    case protocol::kSvcConsiderLater:
       return ConsiderLater(msg);
-    case kSvcRestoreHook:
+    case protocol::kSvcRestoreHook:
       return RestoreHook(msg);
-    case kSvcSetCapture:
+    case protocol::kSvcSetCapture:
       ::SetCapture(reinterpret_cast<HWND>(msg.lParam));
       return ServiceOutcome::kSwallow;
-    case kSvcReleaseCapture:
+    case protocol::kSvcReleaseCapture:
       ::ReleaseCapture();
       return ServiceOutcome::kSwallow;
-    case kSvcReleaseTrampoline:
+    case protocol::kSvcReleaseTrampoline:
       if (auto release = Services().releaseTrampoline.load(std::memory_order_acquire)) release(msg.lParam);
       return ServiceOutcome::kSwallow;
-    case kSvcRefreshWindowState:
+    case protocol::kSvcRefreshWindowState:
       return RefreshWindowState(msg);
-    case kSvcDebugEntryStateQuery:
+    case protocol::kSvcDebugEntryStateQuery:
       return AnswerEntryState(msg);
-    case kSvcDebugLinkRequest:
+    case protocol::kSvcDebugLinkRequest:
       SendDiagnosticRequest(static_cast<int>(static_cast<std::uint32_t>(msg.lParam & 0xFFFFFFFF)),
                             CurrentEntryState());
       return ServiceOutcome::kSwallow;

@@ -1,6 +1,8 @@
 #include "library/entry/shared_messages.h"
 
-#include "library/entry/registered_messages.h"
+#include "platform/registered_messages.h"
+#include "protocol/message_names.h"
+#include "protocol/object_names.h"
 
 namespace dl::entry {
 namespace {
@@ -8,14 +10,13 @@ constinit SharedMessages g_messages{};
 }
 
 void RegisterSharedMessages() noexcept {
-  g_messages.service = RegisterMessageWithFallback(kServiceMessageName, kServiceMessageFallback);
-  g_messages.handshake = RegisterMessageWithFallback(kHandshakeMessageName, 0);
-  g_messages.winEvent = RegisterMessageWithFallback(kWinEventMessageName, kWinEventMessageFallback);
-  g_messages.internal = RegisterMessageWithFallback(kInternalMessageName, kInternalMessageFallback);
-  g_messages.tray = RegisterMessageWithFallback(kTrayMessageName, 0);
-  g_messages.taskbarCreated = RegisterMessageWithFallback(kTaskbarCreatedMessageName, 0);
-  if (g_messages.noninvasiveAtom == 0) g_messages.noninvasiveAtom = ::GlobalAddAtomW(kNoninvasiveAtomName);
-  g_messages.messageClassAtom = static_cast<ATOM>(::RegisterClipboardFormatW(kMessageClassName));
+  g_messages.service = platform::ServiceMessage();
+  g_messages.handshake = platform::RegisterMessageWithFallback(protocol::kHandshakeMessage);
+  g_messages.winEvent = platform::RegisterMessageWithFallback(protocol::kWinEventMessage);
+  g_messages.internal = platform::RegisterMessageWithFallback(protocol::kInternalMessage);
+  g_messages.tray = platform::RegisterMessageWithFallback(protocol::kTrayMessage);
+  g_messages.taskbarCreated = platform::RegisterMessageWithFallback(protocol::kTaskbarCreatedMessage);
+  if (g_messages.noninvasiveAtom == 0) g_messages.noninvasiveAtom = ::GlobalAddAtomW(protocol::kNoninvasiveAtomName);
 }
 
 void ReleaseSharedAtoms() noexcept {

@@ -12,7 +12,6 @@ struct SharedMessages {
   UINT tray = 0;
   UINT taskbarCreated = 0;
   ATOM noninvasiveAtom = 0;  // global atom, a window property name
-  ATOM messageClassAtom = 0;  // class atom of the message-only windows' parent
 };
 
 // Registers everything once at library initialisation; cheap to call again.

@@ -12,11 +12,13 @@
 #include "library/extender/wndproc_trampoline.h"
 #include "library/entry/handed_out_list.h"
 #include "platform/handles.h"
+#include "platform/registered_messages.h"
+#include "protocol/service_codes.h"
+#include "protocol/window_class_names.h"
 
 namespace dl::entry {
 namespace {
 
-constexpr char kUnhookWindowClass[] = "dlm_LocalUnhookWnd";
 constexpr DWORD kUnhookWindowStyle = 0x88000000;
 
 bool ThreadStillRuns(DWORD threadId) noexcept {
@@ -68,7 +70,7 @@ void ThreadHookItem::Release() noexcept {
     auto* request = new (std::nothrow) ReleaseRequest(std::move(*this));
     if (request) {
       g_requests.Add(request);
-      if (::SendNotifyMessageA(request->item.unhookWnd_, StorageServiceMessage(), kUnhookThreadItemCode,
+      if (::SendNotifyMessageA(request->item.unhookWnd_, platform::ServiceMessage(), protocol::kSvcUnhookThreadItem,
                                reinterpret_cast<LPARAM>(request))) {
         return;  // the owning thread finishes the release and counts out
       }
@@ -105,7 +107,7 @@ void ThreadHookItem::ReleaseOnOwningThread() noexcept {
 }
 
 LRESULT CALLBACK ThreadHookItem::UnhookWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-  if (msg == StorageServiceMessage() && wParam == kUnhookThreadItemCode) {
+  if (msg == platform::ServiceMessage() && wParam == protocol::kSvcUnhookThreadItem) {
     std::unique_ptr<ReleaseRequest> request(g_requests.Take(lParam));
     if (!request) return 0;  // not a request of ours: nothing to release, nothing to count out
     request->item.ReleaseOnOwningThread();
@@ -139,7 +141,7 @@ bool ThreadLocalHookList::Install(ThreadHookItem& item) noexcept {
         ::SetWinEventHook(event, event, module, proc, ::GetCurrentProcessId(), threadId, WINEVENT_INCONTEXT);
     if (!item.winEventHooks_[i]) return false;
     if (!item.unhookWnd_) {
-      item.unhookWnd_ = extender::AllocateUtilityWindow(extender::WndMethod{}, HWND_MESSAGE, kUnhookWindowClass,
+      item.unhookWnd_ = extender::AllocateUtilityWindow(extender::WndMethod{}, HWND_MESSAGE, protocol::kLocalUnhookWindowClass.narrow,
                                                         kUnhookWindowStyle, 0);
       if (!item.unhookWnd_) return false;
       ::SetWindowLongPtrA(item.unhookWnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ThreadHookItem::UnhookWndProc));

@@ -5,6 +5,8 @@
 #include "library/entry/process_local_storage.h"
 #include "library/extender/whook.h"
 #include "platform/handles.h"
+#include "platform/registered_messages.h"
+#include "protocol/service_codes.h"
 
 namespace dl::entry {
 namespace {
@@ -25,7 +27,7 @@ void ReleaseParkedTrampoline(HWND window, ThreadHookClient* client) {
   const LONG_PTR current =
       unicode ? ::GetWindowLongPtrW(window, GWLP_WNDPROC) : ::GetWindowLongPtrA(window, GWLP_WNDPROC);
   if (current == reinterpret_cast<LONG_PTR>(parked)) {
-    ::PostThreadMessageW(::GetCurrentThreadId(), StorageServiceMessage(), kReleaseTrampolineCode,
+    ::PostThreadMessageW(::GetCurrentThreadId(), platform::ServiceMessage(), protocol::kSvcReleaseTrampoline,
                          reinterpret_cast<LPARAM>(parked));
   }
 }
@@ -34,14 +36,6 @@ void ReleaseParkedTrampoline(HWND window, ThreadHookClient* client) {
 
 void SetThreadHookClient(ThreadHookClient* client) noexcept { g_client.store(client); }
 ThreadHookClient* GetThreadHookClient() noexcept { return g_client.load(std::memory_order_acquire); }
-
-UINT StorageServiceMessage() noexcept {
-  static const UINT message = [] {
-    const UINT m = ::RegisterWindowMessageW(L"ServiceMessage_{9C036AFE-384D-45E4-A34C-450946964A7D}");
-    return m != 0 ? m : 33534u;
-  }();
-  return message;
-}
 
 LRESULT CALLBACK CallWndProcHandler(int code, WPARAM wParam, LPARAM lParam) noexcept {
   StorageBusyScope busy;

@@ -34,9 +34,5 @@ LRESULT CALLBACK CallWndProcRetHandler(int code, WPARAM wParam, LPARAM lParam) n
 void CALLBACK WindowEventProc(HWINEVENTHOOK hook, DWORD event, HWND window, LONG objectId, LONG childId,
                               DWORD eventThread, DWORD eventTime) noexcept;
 
-// The service message (registered by name, with the agreed fallback number).
-[[nodiscard]] UINT StorageServiceMessage() noexcept;
-inline constexpr WPARAM kReleaseTrampolineCode = 65;
-inline constexpr WPARAM kUnhookThreadItemCode = 66;
 
 }  // namespace dl::entry

@@ -3,6 +3,8 @@
 #include <array>
 #include <atomic>
 
+#include "protocol/window_class_names.h"
+
 namespace dl::extender {
 namespace {
 constexpr std::size_t kCount = static_cast<std::size_t>(KnownClass::kCount);
@@ -10,23 +12,24 @@ constexpr std::size_t kCount = static_cast<std::size_t>(KnownClass::kCount);
 constexpr std::array<const wchar_t*, kCount> kNames = {
     L"TApplication",
     L"obj_App",
-    L"Quillon_CB_FloatingWindow",
-    L"Quillon_CB_ToggleWindow",
+    protocol::kFloatingWindowClass.wide,
+    protocol::kToggleWindowClass.wide,
     L"Windows.UI.Core.CoreWindow",
     L"QL_MetroFrameWindow",
     L"ApplicationFrameWindow",
     L"Modern_Sticky_Top_Window",
     L"Message",
-    L"Quillon_TabbedExplorerContainerWindow",
-    L"Quillon_VirtualDesktopTaskbar",
-    L"Quillon_MultiMonitorTaskbar",
+    protocol::kTabbedContainerWindowClass.wide,
+    protocol::kVirtualDesktopTaskbarClass.wide,
+    protocol::kMultiMonitorTaskbarClass.wide,
     L"CabinetWClass",
     L"ExploreWClass",
-    L"TPUtilWindow-KVR-ACAF45DF-C00A-4DBC-99EA-0E7D92B9DBEC",
-    L"TPUtilWindowW-KVR-ACAF45DF-C00A-4DBC-99EA-0E7D92B9DBEC",
-    L"dlm_MessengerClientWindow",
-    L"dlm_ConfigBuilder_MessengerClientWindow",
-    L"dlm_LocalUnhookWnd",
+    protocol::kUtilityWindowClass.wide,
+    protocol::kUtilityWindowClassW.wide,
+    protocol::kMessengerClientWindowClass.wide,
+    protocol::kConfigBuilderMessengerClientWindowClass.wide,
+    protocol::kLocalUnhookWindowClass.wide,
+    protocol::kConsoleObserverWindowClass.wide,
 };
 
 // Plain values: no constructors or destructors run for them at load or unload.
@@ -51,6 +54,16 @@ ATOM KnownClassAtom(KnownClass cls) noexcept {
   RegisterClassAtoms();
   const auto i = static_cast<std::size_t>(cls);
   return i < kCount ? g_atoms[i].load(std::memory_order_relaxed) : 0;
+}
+
+bool HasClassName(HWND wnd, const wchar_t* className) noexcept {
+  if (!wnd || !className) return false;
+  const DWORD saved = ::GetLastError();
+  wchar_t name[256];
+  const int n = ::GetClassNameW(wnd, name, 256);
+  ::SetLastError(saved);
+  // Class names are matched like Windows matches them: without regard to case.
+  return n > 0 && ::CompareStringOrdinal(name, n, className, -1, TRUE) == CSTR_EQUAL;
 }
 
 bool WindowHasClass(HWND wnd, KnownClass cls) noexcept {

@@ -28,6 +28,8 @@ enum class KnownClass {
   kMessengerClientWindow,
   kConfigBuilderMessengerClientWindow,
   kLocalUnhookWindow,
+  // The main program's stand-in for a console window.
+  kConsoleObserver,
   kCount
 };
 
@@ -36,5 +38,8 @@ enum class KnownClass {
 void RegisterClassAtoms() noexcept;
 [[nodiscard]] ATOM KnownClassAtom(KnownClass cls) noexcept;
 [[nodiscard]] bool WindowHasClass(HWND wnd, KnownClass cls) noexcept;
+// For classes that are not known ones: compares the class name, without regard to case as
+// the atom test does. Costs a class-name read; use the atom test where speed matters.
+[[nodiscard]] bool HasClassName(HWND wnd, const wchar_t* className) noexcept;
 
 }  // namespace dl::extender

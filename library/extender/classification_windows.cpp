@@ -1,13 +1,19 @@
 #include "library/extender/classification_windows.h"
 
+#include <atomic>
+
 #include "library/extender/classification_atoms.h"
 #include "library/extender/classification_rules.h"
 #include "library/extender/process_flags.h"
 #include "library/extender/window_identity.h"
 #include "platform/handles.h"
+#include "protocol/object_names.h"
 
 namespace dl::extender {
 namespace {
+// The message-only root of this process's desktop, once a message-only window showed it.
+constinit std::atomic<HWND> g_messageOnlyRoot{nullptr};
+
 using GetApplicationUserModelIdFn = LONG(WINAPI*)(HANDLE, UINT32*, PWSTR);
 
 bool ProcessHasAppModelId(DWORD processId) noexcept {
@@ -73,15 +79,27 @@ bool IsConsoleWindow(HWND wnd) noexcept {
 HWND ConsoleObserverOf(HWND consoleWnd) noexcept {
   if (!IsConsoleWindow(consoleWnd)) return nullptr;
   platform::LastErrorGuard keepError;
-  const ATOM observerAtom = ::GlobalFindAtomW(L"Quillon_ConsolePatch_Observer");
+  const ATOM observerAtom = ::GlobalFindAtomW(protocol::kConsoleObserverAtomName);
   if (!observerAtom) return nullptr;
   auto observer = static_cast<HWND>(::GetPropW(consoleWnd, MAKEINTATOM(observerAtom)));
   return observer && ::IsWindow(observer) ? observer : nullptr;
 }
 
+// Called for every message the get-message hook sees, so it must not leave the process on
+// the common path. The parent of a top-level window is the desktop window, and that of a
+// message-only window the message-only root; both belong to another process, so asking for
+// their class would be a window-server request each time. Both are found once per process.
 bool IsMessageOnlyWindow(HWND wnd) noexcept {
+  if (!wnd) return false;
   platform::LastErrorGuard keepError;
-  return WindowHasClass(::GetAncestor(wnd, GA_PARENT), KnownClass::kMessage);
+  HWND parent = ::GetAncestor(wnd, GA_PARENT);
+  if (!parent) return false;
+  static const HWND desktop = ::GetDesktopWindow();
+  if (parent == desktop) return false;
+  if (HWND root = g_messageOnlyRoot.load(std::memory_order_relaxed)) return parent == root;
+  if (!WindowHasClass(parent, KnownClass::kMessage)) return false;
+  g_messageOnlyRoot.store(parent, std::memory_order_relaxed);
+  return true;
 }
 
 bool IsOwnWindow(HWND wnd) noexcept {

@@ -4,10 +4,11 @@
 #include <windows.h>
 
 #include "library/extender/wndproc_trampoline.h"
+#include "protocol/window_class_names.h"
 
 namespace dl::extender {
 
-inline constexpr char kDefaultUtilityClassName[] = "TPUtilWindow-KVR-ACAF45DF-C00A-4DBC-99EA-0E7D92B9DBEC";
+inline constexpr const char* kDefaultUtilityClassName = protocol::kUtilityWindowClass.narrow;
 
 // Creates a window of the (ANSI) class, registered for this library copy with DefWindowProcA and
 // 8 bytes of window memory; with a method, its trampoline becomes the window procedure and is

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "protocol/object_names.h"
+
 namespace dl::extender {
 namespace {
 
@@ -23,10 +25,10 @@ LONG_PTR SetProc(bool unicode, HWND window, void* proc) noexcept {
 }  // namespace
 
 ATOM ParkedTrampolineAtom() noexcept {
-  return AddAtomOnce(L"{76CC9A51-21FD-4A2A-83A1-8575B5359A9F}", g_parkedAtom);
+  return AddAtomOnce(protocol::kParkedTrampolineAtomName, g_parkedAtom);
 }
 ATOM RehookedAtom() noexcept {
-  return AddAtomOnce(L"Rehooked_{9C036AFE-384D-45E4-A34C-450946964A7D}", g_rehookedAtom);
+  return AddAtomOnce(protocol::kRehookedAtomName, g_rehookedAtom);
 }
 
 bool IsCallableWindowProc(WNDPROC proc) noexcept {

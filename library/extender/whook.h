@@ -11,7 +11,7 @@ namespace dl::extender {
 
 // Global atoms of the two window properties, added once per library copy.
 [[nodiscard]] ATOM ParkedTrampolineAtom() noexcept;  // "{76CC9A51-21FD-4A2A-83A1-8575B5359A9F}"
-[[nodiscard]] ATOM RehookedAtom() noexcept;          // "Rehooked_{9C036AFE-384D-45E4-A34C-450946964A7D}"
+[[nodiscard]] ATOM RehookedAtom() noexcept;          // protocol::kRehookedAtomName
 
 // Whether proc is worth calling: a code address that can be read, or a handle that user32
 // hands out for procedures of the other character set (CallWindowProc resolves those).

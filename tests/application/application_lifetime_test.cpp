@@ -5,7 +5,9 @@
 
 #include "library/entry/entry_services.h"
 #include "library/entry/library_init.h"
-#include "library/entry/registered_messages.h"
+#include "platform/registered_messages.h"
+#include "protocol/entry_state.h"
+#include "protocol/service_codes.h"
 #include "platform/handles.h"
 #include "tests/entry/probe_process.h"
 #include "tests/entry/probe_protocol.h"
@@ -14,6 +16,7 @@
 
 namespace {
 using namespace dl::entry;
+using namespace dl::protocol;
 using dl::platform::UniqueHandle;
 
 class CountingApplication final : public IEmbeddedApplication {

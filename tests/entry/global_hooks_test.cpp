@@ -7,13 +7,16 @@
 
 #include <gtest/gtest.h>
 
-#include "library/entry/registered_messages.h"
+#include "platform/registered_messages.h"
+#include "protocol/entry_state.h"
+#include "protocol/service_codes.h"
 #include "platform/handles.h"
 #include "tests/entry/probe_process.h"
 #include "tests/entry/probe_protocol.h"
 #include "tests/support/bin_dir.h"
 
 namespace dl::entry::test {
+using namespace dl::protocol;
 namespace {
 
 using dl::test::BinDir;
@@ -24,7 +27,7 @@ class GlobalHooks : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(library_.loaded()) << "dlmemb64.dll or its exports not found in " << std::string(BinDir().begin(), BinDir().end());
-    service_ = RegisterServiceMessage();
+    service_ = platform::ServiceMessage();
   }
   void TearDown() override {
     if (installed_) library_.Uninstall();

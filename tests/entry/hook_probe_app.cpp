@@ -3,7 +3,9 @@
 // on the command line, so each test finds its own probe.
 #include <windows.h>
 
-#include "library/entry/registered_messages.h"
+#include "platform/registered_messages.h"
+#include "protocol/entry_state.h"
+#include "protocol/service_codes.h"
 #include "tests/entry/probe_protocol.h"
 
 namespace {
@@ -46,7 +48,7 @@ LRESULT CALLBACK ProbeProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
-  g_service = dl::entry::RegisterServiceMessage();
+  g_service = dl::platform::ServiceMessage();
   WNDCLASSW wc{};
   wc.lpfnWndProc = ProbeProc;
   wc.hInstance = instance;

@@ -12,13 +12,16 @@
 #include "library/entry/global_hook_procs.h"
 #include "library/entry/library_init.h"
 #include "library/entry/process_local_storage.h"
-#include "library/entry/registered_messages.h"
+#include "platform/registered_messages.h"
+#include "protocol/entry_state.h"
+#include "protocol/service_codes.h"
 #include "library/entry/shared_messages.h"
 #include "platform/handles.h"
 #include "tests/entry/fake_collaborators.h"
 #include "tests/support/pump.h"
 
 namespace dl::entry::test {
+using namespace dl::protocol;
 namespace {
 
 constexpr UINT kMarker = WM_APP + 40;

@@ -2,12 +2,15 @@
 
 #include <atomic>
 
-#include "library/entry/registered_messages.h"
+#include "platform/registered_messages.h"
+#include "protocol/entry_state.h"
+#include "protocol/service_codes.h"
 #include "tests/entry/probe_protocol.h"
 #include "tests/support/bin_dir.h"
 #include "tests/support/pump.h"
 
 namespace dl::entry::test {
+using namespace dl::protocol;
 namespace {
 std::atomic<int> g_nextToken{0};
 using dl::test::PumpUntil;
@@ -81,7 +84,7 @@ HookLibrary::HookLibrary() {
 }
 
 EntryStateQuery::EntryStateQuery() : class_(L"DlEntryStateAnswer", &EntryStateQuery::Proc) {
-  service_ = RegisterServiceMessage();
+  service_ = platform::ServiceMessage();
   window_.reset(::CreateWindowExW(0, class_.name(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, dl::test::Instance(),
                                   nullptr));
 }

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/registered_messages.h"
+#include "protocol/service_codes.h"
 #include "library/entry/hook_stubs.h"
 #include "library/entry/process_local_storage.h"
 #include "library/entry/thread_hook_list.h"
@@ -219,7 +221,7 @@ TEST_F(ThreadHooks, ReleaseMessageWithAnAddressNotHandedOutIsIgnoredAndTheRealOn
   alignas(16) static unsigned char junk[256];
   std::memset(junk, 0xAB, sizeof junk);
   for (const LPARAM forged : {reinterpret_cast<LPARAM>(junk), LPARAM{0x10}, LPARAM{0}}) {
-    EXPECT_EQ(::SendMessageW(item->unhookWnd, StorageServiceMessage(), kUnhookThreadItemCode, forged), 0) << forged;
+    EXPECT_EQ(::SendMessageW(item->unhookWnd, dl::platform::ServiceMessage(), dl::protocol::kSvcUnhookThreadItem, forged), 0) << forged;
     EXPECT_EQ(StorageBusyCount(), busy) << forged;
     EXPECT_TRUE(::IsWindow(item->unhookWnd)) << forged;
   }

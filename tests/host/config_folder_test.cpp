@@ -3,7 +3,7 @@
 #include <shlobj.h>
 
 #include "host/config_folder.h"
-#include "host/host_names.h"
+#include "protocol/product_names.h"
 #include "tests/host/host_test_support.h"
 
 namespace dl::host {
@@ -43,8 +43,8 @@ TEST(ConfigFolder, SharedFolderIsCreatedUnderCommonAppData) {
 
 TEST(ConfigFolder, CurrentUserValueWinsOverMachineValue) {
   test::TempFolder user(L"cfgu"), machine(L"cfgm");
-  test::RegistryValueOverride userValue(HKEY_CURRENT_USER, kProductKey, L"ConfigFilesLocation");
-  test::RegistryValueOverride machineValue(HKEY_LOCAL_MACHINE, kProductKey, L"ConfigFilesLocation");
+  test::RegistryValueOverride userValue(HKEY_CURRENT_USER, protocol::kProductKey, L"ConfigFilesLocation");
+  test::RegistryValueOverride machineValue(HKEY_LOCAL_MACHINE, protocol::kProductKey, L"ConfigFilesLocation");
   userValue.SetString(user.Path());
   machineValue.SetString(machine.Path());
   EXPECT_EQ(LookUpConfigFolder(), user.Path());

@@ -5,7 +5,8 @@
 #include <thread>
 
 #include "host/event_log.h"
-#include "host/host_names.h"
+#include "protocol/object_names.h"
+#include "protocol/product_names.h"
 #include "platform/text.h"
 #include "platform/handles.h"
 #include "tests/host/host_test_support.h"
@@ -58,7 +59,7 @@ TEST(EventLogPaths, EmptyConfigFolderUsesTheInitErrorLogInTemp) {
 class EventLogWriteTest : public ::testing::Test {
  protected:
   test::TempFolder folder_{L"log"};
-  test::RegistryValueOverride enabled_{HKEY_CURRENT_USER, kEventLoggerKey, L"Enabled"};
+  test::RegistryValueOverride enabled_{HKEY_CURRENT_USER, protocol::kEventLoggerKey, L"Enabled"};
   std::wstring LogPath() const { return folder_.Path() + L"CenterEvents.log"; }
 };
 
@@ -125,7 +126,7 @@ TEST_F(EventLogWriteTest, UnwritableFileLosesTheLineQuietly) {
 
 TEST_F(EventLogWriteTest, WritersWaitForTheNamedFileLock) {
   enabled_.Remove();
-  platform::UniqueHandle lock(::CreateMutexW(nullptr, TRUE, (std::wstring(kFileLockPrefix) + L"CenterEvents.log").c_str()));
+  platform::UniqueHandle lock(::CreateMutexW(nullptr, TRUE, (std::wstring(protocol::kFileLockPrefix) + L"CenterEvents.log").c_str()));
   ASSERT_TRUE(lock.valid());
   EventLog log(folder_.Path());
   std::thread writer([&] { log.Write(L"OpenProcess", L"7", true); });

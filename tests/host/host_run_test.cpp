@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <regex>
 
-#include "host/host_names.h"
+#include "protocol/product_names.h"
 #include "platform/handles.h"
 #include "platform/process_modules.h"
 #include "tests/host/host_test_support.h"
@@ -83,7 +83,7 @@ TEST_F(HostRunTest, LogLinesHaveTheExactFormat) {
 }
 
 TEST_F(HostRunTest, LoggerSwitchedOffWritesNothing) {
-  RegistryValueOverride enabled(HKEY_CURRENT_USER, kEventLoggerKey, L"Enabled");
+  RegistryValueOverride enabled(HKEY_CURRENT_USER, protocol::kEventLoggerKey, L"Enabled");
   enabled.SetDword(0);
   HostFolder folder;
   auto host = main_.StartHostFor(folder);

@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "host/foreign_copy.h"
-#include "host/host_names.h"
+#include "protocol/object_names.h"
+#include "protocol/product_names.h"
+#include "protocol/service_codes.h"
 #include "host/own_folder.h"
 #include "platform/handles.h"
 #include "platform/process_modules.h"
@@ -160,7 +162,7 @@ bool MainProgramSide::WaitForEnd(const devcenter::ChildProcess& host, DWORD time
 std::vector<DWORD> MainProgramSide::ReadyThreads() const {
   std::vector<DWORD> threads;
   for (const auto& call : window.Calls())
-    if (call.code == kCodeReady) threads.push_back(static_cast<DWORD>(call.argument));
+    if (call.code == protocol::kSvcHostReady) threads.push_back(static_cast<DWORD>(call.argument));
   return threads;
 }
 
@@ -210,7 +212,7 @@ void RegistryValueOverride::Remove() {
 }
 
 ConfigFolderOverride::ConfigFolderOverride()
-    : folder_(L"config"), value_(HKEY_CURRENT_USER, kProductKey, L"ConfigFilesLocation") {
+    : folder_(L"config"), value_(HKEY_CURRENT_USER, protocol::kProductKey, L"ConfigFilesLocation") {
   value_.SetString(folder_.Path());
 }
 
@@ -233,7 +235,7 @@ void ClearForeignCopies(const std::wstring& keepPath) {
 }
 
 void ExpectNoHostRunning() {
-  platform::UniqueHandle marker(::OpenFileMappingW(FILE_MAP_READ, FALSE, kSingleInstanceName));
+  platform::UniqueHandle marker(::OpenFileMappingW(FILE_MAP_READ, FALSE, protocol::kSingleInstanceName));
   if (!marker) return;
   platform::UniqueView view(::MapViewOfFile(marker.get(), FILE_MAP_READ, 0, 0, 16));
   std::uint32_t pid = 0;

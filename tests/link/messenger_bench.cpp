@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <string>
 
-#include "library/entry/registered_messages.h"
 #include "library/link/messenger_client.h"
 #include "platform/handles.h"
+#include "protocol/message_names.h"
 #include "protocol/messenger_names.h"
 #include "tests/support/bin_dir.h"
 
@@ -66,7 +66,7 @@ int main() {
   }
 
   link::MessengerEnvironment env;
-  env.handshakeMessage = ::RegisterWindowMessageW(entry::kHandshakeMessageName);
+  env.handshakeMessage = ::RegisterWindowMessageW(protocol::kHandshakeMessageName);
   model::RefPtr<link::TMessengerClient> client = link::TMessengerClient::Create(std::move(env));
   client->ResumeClientThread();
   int rc = 0;

@@ -13,10 +13,10 @@
 
 #include "library/entry/embedded_application.h"
 #include "library/entry/plugin_abstract.h"
-#include "library/entry/registered_messages.h"
 #include "library/model/event_log.h"
 #include "platform/handles.h"
 #include "protocol/frame_codec.h"
+#include "protocol/message_names.h"
 #include "protocol/messenger_names.h"
 #include "tests/support/pump.h"
 #include "tools/devcenter/messenger_server_thread.h"
@@ -141,7 +141,7 @@ DWORD WatchdogThread(DWORD (*fn)(void*) noexcept, void* argument) {
 class MessengerLink : public ::testing::Test {
  protected:
   void SetUp() override {
-    handshake_ = ::RegisterWindowMessageW(entry::kHandshakeMessageName);
+    handshake_ = ::RegisterWindowMessageW(protocol::kHandshakeMessageName);
     ASSERT_NE(handshake_, 0u);
   }
   void TearDown() override {

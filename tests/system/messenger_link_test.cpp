@@ -10,11 +10,13 @@
 #include <sstream>
 #include <string>
 
-#include "library/entry/registered_messages.h"
 #include "platform/copy_data.h"
 #include "platform/handles.h"
+#include "platform/registered_messages.h"
+#include "protocol/entry_state.h"
 #include "protocol/frame_codec.h"
 #include "protocol/messenger_names.h"
+#include "protocol/service_codes.h"
 #include "tests/entry/probe_process.h"
 #include "tests/entry/probe_protocol.h"
 #include "tests/support/bin_dir.h"
@@ -23,6 +25,7 @@
 namespace dl::entry::test {
 namespace {
 
+using namespace dl::protocol;
 using namespace std::chrono_literals;
 
 std::wstring TempLog(const wchar_t* name) {
@@ -120,7 +123,7 @@ TEST_F(MessengerLinkSystem, ProbeRegistersSendsUnloadsWhenTheStandInDiesAndReloa
   EXPECT_EQ(EntryLinkState(bits), 4) << "connected and pumping";
 
   // A request from the application, decoded in the stand-in's log.
-  ASSERT_TRUE(probe->Post(RegisterServiceMessage(), kSvcDebugLinkRequest, 4242));
+  ASSERT_TRUE(probe->Post(platform::ServiceMessage(), kSvcDebugLinkRequest, 4242));
   ASSERT_TRUE(dl::test::PumpUntil([&] {
     const std::string log = first.Log();
     return log.find("\"code\":4242") != std::string::npos && log.find("\"receiver\":\"Diagnostics\"") != std::string::npos;

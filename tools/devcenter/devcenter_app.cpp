@@ -9,15 +9,16 @@
 
 #include "host/config_folder.h"
 #include "host/event_log.h"
-#include "host/host_names.h"
+#include "protocol/product_names.h"
+#include "protocol/service_codes.h"
 #include "host/own_folder.h"
 #include "platform/text.h"
 #include "tools/devcenter/child_process.h"
 #include "tools/devcenter/library_state.h"
+#include "protocol/entry_state.h"
 #include "tools/devcenter/link_options.h"
 #include "tools/devcenter/link_tool.h"
 #include "tools/devcenter/messenger_server_thread.h"
-#include "library/entry/registered_messages.h"
 #include "tools/devcenter/main_events.h"
 #include "tools/devcenter/module_probe.h"
 #include "tools/devcenter/options.h"
@@ -109,7 +110,7 @@ int RunSession(const Options& o, Recorder& rec) {
   ReadyWindow window;
   // The link's server side, answering clients on its own thread from before the host starts.
   MessengerServerThread link([&rec](const std::string& event, nlohmann::json fields) { rec.Emit(event, std::move(fields)); });
-  const std::wstring hostPath = o.hostPath.empty() ? host::OwnFolder() + L"DeskloomCenter64.exe" : o.hostPath;
+  const std::wstring hostPath = o.hostPath.empty() ? host::OwnFolder() + protocol::kHostFileName : o.hostPath;
   const std::wstring eventLog = host::EventLogPath(host::LookUpConfigFolder());
   const unsigned long long eventLogStart = FileSize(eventLog);
 
@@ -126,7 +127,7 @@ int RunSession(const Options& o, Recorder& rec) {
   DWORD hostThread = 0;
   for (const ServiceCall& call : window.Calls()) {
     rec.Emit("ready_message", {{"wparam", call.code}, {"thread_id", call.argument}});
-    if (call.code == host::kCodeReady) hostThread = static_cast<DWORD>(call.argument);
+    if (call.code == protocol::kSvcHostReady) hostThread = static_cast<DWORD>(call.argument);
   }
   const bool started = woke == 0;
   bool allMapped = true;
@@ -143,8 +144,8 @@ int RunSession(const Options& o, Recorder& rec) {
       const std::optional<unsigned> state = QueryLibraryState(app.Id(), window, o.moduleTimeoutMs);
       json fields = {{"pid", app.Id()}, {"answered", state.has_value()}};
       if (state) {
-        fields["application"] = (*state & entry::kEntryApplicationPresent) != 0;
-        fields["inert"] = (*state & entry::kEntryInertProcess) != 0;
+        fields["application"] = (*state & protocol::kEntryApplicationPresent) != 0;
+        fields["inert"] = (*state & protocol::kEntryInertProcess) != 0;
       }
       rec.Emit("library_state", fields);
       // The application's library sends the main program a request: the link at work.

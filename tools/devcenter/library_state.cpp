@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "library/entry/registered_messages.h"
+#include "protocol/entry_state.h"
+#include "protocol/service_codes.h"
 
 namespace dl::devcenter {
 namespace {
@@ -24,8 +25,8 @@ BOOL CALLBACK FindVisibleWindowOf(HWND wnd, LPARAM param) noexcept {
 // The answer to a query, if one from `processId` is among the window's service calls.
 std::optional<unsigned> AnswerFrom(const ReadyWindow& window, DWORD processId) {
   for (const ServiceCall& call : window.Calls()) {
-    if (call.code != entry::kSvcDebugEntryStateReply) continue;
-    if (entry::EntryStateReplyProcess(call.argument) == processId) return entry::EntryStateReplyBits(call.argument);
+    if (call.code != protocol::kSvcDebugEntryStateReply) continue;
+    if (protocol::EntryStateReplyProcess(call.argument) == processId) return protocol::EntryStateReplyBits(call.argument);
   }
   return std::nullopt;
 }
@@ -36,7 +37,7 @@ bool RequestDiagnosticRequest(DWORD processId, UINT serviceMessage, std::uint32_
   WindowSearch search{processId, nullptr};
   ::EnumWindows(FindVisibleWindowOf, reinterpret_cast<LPARAM>(&search));
   return search.found &&
-         ::PostMessageW(search.found, serviceMessage, entry::kSvcDebugLinkRequest, static_cast<LPARAM>(commandCode));
+         ::PostMessageW(search.found, serviceMessage, protocol::kSvcDebugLinkRequest, static_cast<LPARAM>(commandCode));
 }
 
 std::optional<unsigned> QueryLibraryState(DWORD processId, ReadyWindow& window, DWORD timeoutMs) {
@@ -50,7 +51,7 @@ std::optional<unsigned> QueryLibraryState(DWORD processId, ReadyWindow& window, 
     WindowSearch search{processId, nullptr};
     ::EnumWindows(FindVisibleWindowOf, reinterpret_cast<LPARAM>(&search));
     if (search.found)
-      ::PostMessageW(search.found, window.ServiceMessage(), entry::kSvcDebugEntryStateQuery,
+      ::PostMessageW(search.found, window.ServiceMessage(), protocol::kSvcDebugEntryStateQuery,
                      reinterpret_cast<LPARAM>(window.Handle()));
     const DWORD slice = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 250));
     window.WaitPumping({}, slice, [&] { return AnswerFrom(window, processId).has_value(); });

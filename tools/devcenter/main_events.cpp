@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "host/host_names.h"
+#include "protocol/object_names.h"
 
 namespace dl::devcenter {
 namespace {
@@ -14,9 +14,9 @@ platform::UniqueHandle MakeEvent(const wchar_t* name) {
 }  // namespace
 
 MainEvents::MainEvents()
-    : startup_(MakeEvent(host::kStartupEventName)),
-      shutdown_(MakeEvent(host::kShutdownEventName)),
-      needRelogin_(MakeEvent(host::kNeedReloginEventName)) {}
+    : startup_(MakeEvent(protocol::kStartupEventName)),
+      shutdown_(MakeEvent(protocol::kShutdownEventName)),
+      needRelogin_(MakeEvent(protocol::kNeedReloginEventName)) {}
 
 void MainEvents::Reset() noexcept {
   ::ResetEvent(startup_.get());

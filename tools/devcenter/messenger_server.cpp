@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "library/entry/registered_messages.h"
 #include "platform/copy_data.h"
+#include "platform/registered_messages.h"
 #include "platform/text.h"
+#include "protocol/message_names.h"
 #include "protocol/messenger_names.h"
 #include "tools/devcenter/control_frame.h"
 #include "tools/devcenter/recorder.h"
@@ -52,8 +53,8 @@ nlohmann::json DescribeData(protocol::BytesView data) {
 }
 
 MessengerServer::MessengerServer(Listener listener) : listener_(std::move(listener)) {
-  handshake_ = ::RegisterWindowMessageW(entry::kHandshakeMessageName);
-  winEvent_ = entry::RegisterMessageWithFallback(entry::kWinEventMessageName, entry::kWinEventMessageFallback);
+  handshake_ = ::RegisterWindowMessageW(protocol::kHandshakeMessageName);
+  winEvent_ = platform::RegisterMessageWithFallback(protocol::kWinEventMessage);
   if (!handshake_) throw std::runtime_error("cannot register the handshake message");
   HINSTANCE instance = ::GetModuleHandleW(nullptr);
   const ClassSpec specs[4] = {{protocol::kMessengerServerClass[0], true},

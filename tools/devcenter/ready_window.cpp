@@ -2,7 +2,8 @@
 
 #include <stdexcept>
 
-#include "host/host_names.h"
+#include "platform/registered_messages.h"
+#include "protocol/service_codes.h"
 
 namespace dl::devcenter {
 namespace {
@@ -12,8 +13,7 @@ constexpr LRESULT kReadyAnswer = 1;
 }  // namespace
 
 ReadyWindow::ReadyWindow() {
-  const UINT registered = ::RegisterWindowMessageW(host::kServiceMessageName);
-  serviceMessage_ = registered ? registered : host::kServiceMessageFallback;
+  serviceMessage_ = platform::ServiceMessage();
   WNDCLASSW wc{};
   wc.lpfnWndProc = &ReadyWindow::Proc;
   wc.hInstance = ::GetModuleHandleW(nullptr);
@@ -35,7 +35,7 @@ LRESULT CALLBACK ReadyWindow::Proc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPa
     auto* self = reinterpret_cast<ReadyWindow*>(::GetWindowLongPtrW(wnd, GWLP_USERDATA));
     if (self && msg == self->serviceMessage_) {
       self->calls_.push_back({wParam, lParam, ::GetTickCount64()});
-      return wParam == host::kCodeReady ? kReadyAnswer : 0;
+      return wParam == protocol::kSvcHostReady ? kReadyAnswer : 0;
     }
   } catch (...) {
   }
