@@ -5,7 +5,7 @@
 #include "library/entry/entry_services.h"
 #include "library/entry/hook_helpers.h"
 #include "library/entry/process_gate.h"
-#include "library/entry/registered_messages.h"
+#include "protocol/service_codes.h"
 #include "library/entry/shared_messages.h"
 #include "library/extender/classification_atoms.h"
 #include "library/rules/never_extended_classes.h"
@@ -13,6 +13,11 @@
 
 namespace dl::entry {
 namespace {
+
+using protocol::kSvcCaptionChanged;
+using protocol::kSvcConsiderLater;
+using protocol::kSvcConsiderWindow;
+using protocol::kSvcUnregisterWindow;
 
 // Classes whose position changes count only once they are done (menus, shell bars,
 // some applications that move windows while building them).

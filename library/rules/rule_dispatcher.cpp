@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <mutex>
 
-#include "library/entry/thread_hook_procs.h"
+#include "platform/registered_messages.h"
 #include "library/extender/classification_windows.h"
 #include "library/model/class_registry.h"
 #include "library/rules/never_extended_classes.h"
@@ -341,7 +341,7 @@ void TRuleDispatcher::UnregisterWindow(HWND wnd, int kind) {
   DropParams(wnd);
   RemoveWindowMarks(wnd);
   RemoveUnbinding(wnd);
-  if (kind == kUnregRuleChanged) ConsiderWindow(wnd, kReasonEvent, entry::StorageServiceMessage(), 1);
+  if (kind == kUnregRuleChanged) ConsiderWindow(wnd, kReasonEvent, platform::ServiceMessage(), 1);
 }
 
 void TRuleDispatcher::OnClose(IWindowExtender* extender, int unregKind) {

@@ -4,7 +4,8 @@
 #include <mutex>
 
 #include "library/entry/shared_messages.h"
-#include "library/entry/thread_hook_procs.h"
+#include "platform/registered_messages.h"
+#include "protocol/service_codes.h"
 #include "library/extender/classification_windows.h"
 #include "library/rules/rule_dispatcher.h"
 #include "library/rules/window_marks.h"
@@ -24,7 +25,6 @@ enum DispatcherCommand : int {
   kCommandUnloading = 44,
 };
 
-enum WindowServiceCode : WPARAM { kSvcConsider = 2, kSvcUnregister = 3 };
 
 bool ApplicationWantsWinEvent(DWORD event) noexcept {
   try {
@@ -380,7 +380,7 @@ void TRuleDispatcher::Visit(HWND wnd, bool child, std::vector<HWND>& list) {
 }
 
 void TRuleDispatcher::SendServiceCommand(HWND wnd, WPARAM code, LPARAM arg) {
-  const UINT service = entry::StorageServiceMessage();
+  const UINT service = platform::ServiceMessage();
   if (environment_.reducedHookProcess)
     ::PostMessageW(wnd, service, code, arg);
   else
@@ -393,29 +393,29 @@ void TRuleDispatcher::RefreshWindowState(HWND wnd, bool force) {
   if (mark && rule.ParamsCRC == *mark && !force) return;
   const bool hasRule = rule.ParamsCRC != 0 || (rule.Enabled && rule.Type == RuleType::rtExclusion);
   if (mark && !hasRule)
-    SendServiceCommand(wnd, kSvcUnregister, kUnregRuleGone);
+    SendServiceCommand(wnd, protocol::kSvcUnregisterWindow, kUnregRuleGone);
   else if (mark && hasRule)
-    SendServiceCommand(wnd, kSvcUnregister, kUnregRuleChanged);
+    SendServiceCommand(wnd, protocol::kSvcUnregisterWindow, kUnregRuleChanged);
   else if (!mark && hasRule)
-    SendServiceCommand(wnd, kSvcConsider, 0);
+    SendServiceCommand(wnd, protocol::kSvcConsiderWindow, 0);
 }
 
 void TRuleDispatcher::DetachAllWindows() {
   const std::vector<HWND> windows = GetExtendedWindowsList();
-  const UINT service = entry::StorageServiceMessage();
+  const UINT service = platform::ServiceMessage();
   const ATOM noninvasive = entry::Messages().noninvasiveAtom;
   for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
     HWND wnd = *it;
     if (environment_.reducedHookProcess) {
-      ::PostMessageW(wnd, service, kSvcUnregister, kUnregDetachAll);
+      ::PostMessageW(wnd, service, protocol::kSvcUnregisterWindow, kUnregDetachAll);
     } else if (noninvasive && ::GetPropW(wnd, MAKEINTATOM(noninvasive))) {
       // Its extender must be gone before the dispatcher goes on; a window that does not
       // answer within the time is skipped.
       DWORD_PTR result = 0;
-      ::SendMessageTimeoutW(wnd, service, kSvcUnregister, kUnregDetachAll, SMTO_BLOCK | SMTO_ABORTIFHUNG,
+      ::SendMessageTimeoutW(wnd, service, protocol::kSvcUnregisterWindow, kUnregDetachAll, SMTO_BLOCK | SMTO_ABORTIFHUNG,
                             kDetachTimeoutMs, &result);
     } else {
-      ::SendNotifyMessageW(wnd, service, kSvcUnregister, kUnregDetachAll);
+      ::SendNotifyMessageW(wnd, service, protocol::kSvcUnregisterWindow, kUnregDetachAll);
     }
   }
 }

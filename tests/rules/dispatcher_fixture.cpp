@@ -1,7 +1,7 @@
 #include "tests/rules/dispatcher_fixture.h"
 
 #include "library/entry/shared_messages.h"
-#include "library/entry/thread_hook_procs.h"
+#include "platform/registered_messages.h"
 
 namespace dl::rules::test {
 
@@ -17,7 +17,7 @@ TRuleDispatcher* g_route = nullptr;
 void RouteServiceCommandsTo(TRuleDispatcher* dispatcher) { g_route = dispatcher; }
 
 LRESULT CALLBACK RecordingWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == entry::StorageServiceMessage()) {
+  if (msg == platform::ServiceMessage()) {
     ServiceLog().push_back({wnd, wParam, lParam});
     if (g_route && wParam == 2) g_route->ConsiderWindow(wnd, kReasonEvent, msg, 0);
     if (g_route && wParam == 3) g_route->UnregisterWindow(wnd, static_cast<int>(lParam));
