@@ -42,7 +42,7 @@ class MappedRuleBlock final : public IRuleBlock {
     RuleLookup out;
     out.Params = std::move(rule.params);
     out.Info.Name = rule.info.Name.value_or(std::string());
-    out.Info.Type = static_cast<RuleType>(rule.info.RuleType);
+    out.Info.Type = rule.info.RuleType;
     out.Info.ParamsCRC = rule.info.ParamsCRC;
     out.Info.Enabled = rule.info.Enabled;
     out.Info.SpecialIcons = rule.info.SpecialIconStr.value_or(std::string());

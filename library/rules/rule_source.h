@@ -5,6 +5,8 @@
 // only holds the objects these factories hand out.
 #include <windows.h>
 
+#include "library/model/window_rule_info.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -12,14 +14,8 @@
 
 namespace dl::rules {
 
-enum class RuleType : std::int32_t {
-  rtNone = 0,
-  rtDefault = 1,
-  rtSpecific = 2,
-  rtExclusion = 3,
-  rtVirtualDesktop = 4,
-  rtTabbedExplorer = 5,
-};
+// The rule types are the matcher's own, so that the two can never disagree on a number.
+using RuleType = model::TRuleType;
 
 // The rule information of a window; the empty value is "no rule".
 struct RuleInfo {
