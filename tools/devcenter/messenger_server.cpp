@@ -8,6 +8,7 @@
 #include "platform/text.h"
 #include "protocol/message_names.h"
 #include "protocol/messenger_names.h"
+#include "protocol/registration_notice.h"
 #include "tools/devcenter/control_frame.h"
 #include "tools/devcenter/recorder.h"
 
@@ -230,13 +231,23 @@ LRESULT MessengerServer::OnCopyData(int instance, WPARAM wParam, LPARAM lParam) 
   DWORD windowProcessId = 0;
   if (sender) ::GetWindowThreadProcessId(sender, &windowProcessId);
   requests_.push_back({*request, sender, windowProcessId});
-  listener_("request", {{"instance", instance},
-                        {"id", request->messageId},
-                        {"receiver", request->receiver},
-                        {"code", request->commandCode},
-                        {"data", DescribeData(request->commandData)},
-                        {"pid", request->processId},
-                        {"sender_window", HandleValue(sender)}});
+  nlohmann::json fields = {{"instance", instance},
+                           {"id", request->messageId},
+                           {"receiver", request->receiver},
+                           {"code", request->commandCode},
+                           {"data", DescribeData(request->commandData)},
+                           {"pid", request->processId},
+                           {"sender_window", HandleValue(sender)}};
+  // Registration notices are what a person debugging rules looks for: show them decoded.
+  const auto code = static_cast<std::int32_t>(request->commandCode);
+  if (request->receiver.empty() &&
+      (code == protocol::kNoticeRegistered || code == protocol::kNoticeCaptionRuleChanged)) {
+    if (auto notice = protocol::DecodeRegistrationNotice(request->commandData))
+      fields["notice"] = {{"window", notice->Wnd},        {"exe", notice->FileName},
+                          {"class", notice->WindowClass}, {"caption", notice->WindowCaption},
+                          {"rule", notice->RuleName},     {"rule_type", notice->RuleType}};
+  }
+  listener_("request", std::move(fields));
   if (sender && replyToSenders_) {
     // The client waits in its send until this returns: the reply goes out afterwards.
     replies_.push_back({sender, protocol::EncodeReply(request->messageId, request->commandData)});
