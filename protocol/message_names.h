@@ -18,6 +18,10 @@ inline constexpr wchar_t kInternalMessageName[] = L"{5D1A222D-F4F7-4503-BBFD-534
 inline constexpr unsigned kInternalMessageFallback = 33533;
 inline constexpr wchar_t kTrayMessageName[] = L"TrayIcon_{9C036AFE-384D-45E4-A34C-450946964A7D}";
 inline constexpr wchar_t kTaskbarCreatedMessageName[] = L"TaskbarCreated";
+// To a patched console window (before Windows 7): wParam kConsolePatchSetExStyle sets the
+// extended style given in lParam, which the console's own process must do.
+inline constexpr wchar_t kConsolePatchMessageName[] = L"Quillon_ConsolePatch_Message";
+inline constexpr unsigned kConsolePatchSetExStyle = 9;
 
 inline constexpr RegisteredMessageName kServiceMessage{kServiceMessageName, kServiceMessageFallback};
 inline constexpr RegisteredMessageName kHandshakeMessage{kHandshakeMessageName, 0};
@@ -25,5 +29,6 @@ inline constexpr RegisteredMessageName kWinEventMessage{kWinEventMessageName, kW
 inline constexpr RegisteredMessageName kInternalMessage{kInternalMessageName, kInternalMessageFallback};
 inline constexpr RegisteredMessageName kTrayMessage{kTrayMessageName, 0};
 inline constexpr RegisteredMessageName kTaskbarCreatedMessage{kTaskbarCreatedMessageName, 0};
+inline constexpr RegisteredMessageName kConsolePatchMessage{kConsolePatchMessageName, 0};
 
 }  // namespace dl::protocol

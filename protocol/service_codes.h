@@ -7,6 +7,7 @@
 namespace dl::protocol {
 
 enum ServiceCode : std::uintptr_t {
+  kSvcAttachComplete = 1,           // posted by the extender's attach: app-frame windows replace their icons
   kSvcConsiderWindow = 2,           // window procedure hook: consider the window for a rule
   kSvcUnregisterWindow = 3,         // lParam: the kind of unregistration
   kSvcCaptionChanged = 6,           // re-examine the window's caption
@@ -17,6 +18,9 @@ enum ServiceCode : std::uintptr_t {
   kSvcSetCapture = 33,              // lParam: window that takes the mouse capture
   kSvcReleaseCapture = 34,
   kSvcHookInPlace = 42,             // answer to kSvcQueryHookInPlace
+  kSvcRefreshFrameIcons = 55,       // posted by the colour-change timer: app-frame icons are refreshed
+  kSvcCloakWindow = 61,             // sent to the window: Result 1 when it was cloaked, else 0
+  kSvcUncloakWindow = 62,           // sent to the window: Result 1 when it was uncloaked, else 0
   kSvcReleaseTrampoline = 65,       // lParam: window-procedure trampoline of a destroyed window
   kSvcUnhookThreadItem = 66,        // lParam: thread hook item to release on its own thread
   kSvcRefreshWindowState = 67,

@@ -6,7 +6,6 @@
 namespace dl::extender {
 namespace {
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-using GetDpiForSystemFn = UINT(WINAPI*)();
 
 template <typename Fn>
 Fn User32Function(const char* name) noexcept {
@@ -27,17 +26,6 @@ bool IsRightToLeft(HWND wnd) noexcept {
   return (::GetWindowLongPtrW(wnd, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
 }
 }  // namespace
-
-UINT SystemDpi() noexcept {
-  static const auto getDpiForSystem = User32Function<GetDpiForSystemFn>("GetDpiForSystem");
-  if (getDpiForSystem) {
-    if (UINT dpi = getDpiForSystem()) return dpi;
-  }
-  HDC screen = ::GetDC(nullptr);
-  platform::ScopedWindowDc release(nullptr, screen);
-  const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 0;
-  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
 
 UINT WindowDpi(HWND wnd) noexcept {
   static const auto getDpiForWindow = User32Function<GetDpiForWindowFn>("GetDpiForWindow");

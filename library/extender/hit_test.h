@@ -3,13 +3,13 @@
 // fed with the window's rectangle, styles and DPI-scaled system metrics.
 #include <windows.h>
 
+#include "library/extender/dpi_queries.h"
 #include "library/extender/hit_test_rules.h"
 
 namespace dl::extender {
 
-// DPI of the window (the system DPI where per-window DPI is unknown) and of the system.
+// DPI of the window (the system DPI where per-window DPI is unknown); SystemDpi() is in dpi_queries.h.
 [[nodiscard]] UINT WindowDpi(HWND wnd) noexcept;
-[[nodiscard]] UINT SystemDpi() noexcept;
 
 [[nodiscard]] FrameGeometry FrameGeometryOf(HWND wnd) noexcept;
 [[nodiscard]] CaptionGeometry CaptionGeometryOf(HWND wnd, int ownButtonCount) noexcept;

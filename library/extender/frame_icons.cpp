@@ -1,0 +1,26 @@
+#include "library/extender/frame_icons.h"
+
+namespace dl::extender {
+namespace {
+
+void SetIcon(HWND frame, WPARAM which, HICON icon) noexcept {
+  const auto previous = reinterpret_cast<HICON>(
+      ::SendMessageW(frame, WM_SETICON, which, reinterpret_cast<LPARAM>(icon)));
+  if (previous && previous != icon) ::DestroyIcon(previous);
+}
+
+}  // namespace
+
+bool FrameIcons::Refresh(HWND frame, bool iconChangedByAction, const HostedAppIconSource& source) noexcept {
+  if (iconChangedByAction || !source) return initialized_;
+  try {
+    const HostedAppIcons icons = source(frame, ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CXSMICON));
+    if (icons.large.icon) SetIcon(frame, ICON_BIG, icons.large.icon);
+    if (icons.small.icon) SetIcon(frame, ICON_SMALL, icons.small.icon);
+    initialized_ = icons.large.icon && !icons.large.placeholder;
+  } catch (...) {
+  }
+  return initialized_;
+}
+
+}  // namespace dl::extender
