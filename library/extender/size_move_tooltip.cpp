@@ -142,19 +142,15 @@ void SizeMoveTooltip::UpdateAndPlace() noexcept {
   }
   const int offset = TooltipVerticalOffset(CurrentCursorKind(), dpi);
   const POINT below{cursor.x, cursor.y + offset};
+  // Tracking to a position makes the tooltip take the size of its new text; its window
+  // rectangle then tells the size to place.
+  ::SendMessageW(window_, TTM_TRACKPOSITION, 0, PackPoint(below.x, below.y));
+  RECT shown{};
+  ::GetWindowRect(window_, &shown);
   const RECT work = WorkAreaAt(below);
-  int width = 0, height = 0;
-  const LRESULT bubble = ::SendMessageW(window_, TTM_GETBUBBLESIZE, 0, reinterpret_cast<LPARAM>(&info));
-  if (bubble) {
-    width = LOWORD(bubble);
-    height = HIWORD(bubble);
-  } else if (RECT rc{}; ::GetWindowRect(window_, &rc)) {
-    width = rc.right - rc.left;
-    height = rc.bottom - rc.top;
-  }
-  const PlainPoint at = PlaceTooltip({cursor.x, cursor.y}, offset, width, height,
+  const PlainPoint at = PlaceTooltip({cursor.x, cursor.y}, offset, shown.right - shown.left, shown.bottom - shown.top,
                                      PlainRect{work.left, work.top, work.right, work.bottom});
-  ::SendMessageW(window_, TTM_TRACKPOSITION, 0, PackPoint(at.x, at.y));
+  if (at.x != below.x || at.y != below.y) ::SendMessageW(window_, TTM_TRACKPOSITION, 0, PackPoint(at.x, at.y));
   if (!wasVisible)
     ::SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }

@@ -31,6 +31,7 @@ class SizeMoveTooltip {
   [[nodiscard]] const std::wstring& Text() const noexcept { return text_; }
   [[nodiscard]] int FontHeight() const noexcept { return fontHeight_; }
   [[nodiscard]] bool HasOwnFont() const noexcept { return font_.valid(); }
+  [[nodiscard]] HGDIOBJ OwnFont() const noexcept { return font_.get(); }
   void SetWorkAreaSource(WorkAreaSource source) noexcept { workAreaSource_ = std::move(source); }
 
  private:
