@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools
-  wine64 xvfb x11-utils xdotool imagemagick fonts-wine
+  wine64 xvfb x11-utils xdotool imagemagick fonts-wine xcompmgr
   googletest libgtest-dev libbenchmark-dev libpcre3-dev nlohmann-json3-dev
   dpkg-dev
 )
