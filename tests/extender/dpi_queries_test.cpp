@@ -4,21 +4,17 @@
 // otherwise).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "library/extender/dpi_queries.h"
 #include "library/extender/process_flags.h"
 #include "library/extender/system_functions.h"
 #include "platform/handles.h"
+#include "tests/extender/services_test_support.h"
 #include "tests/support/window_class.h"
 
 namespace {
 using namespace dl::extender;
 
-UINT ExpectedDpi() {
-  const char* text = std::getenv("DL_EXPECTED_DPI");
-  return text ? static_cast<UINT>(std::atoi(text)) : 96u;
-}
+using dl::test::ExpectedDpi;
 
 struct DpiWindow {
   WindowDpiCache cache;

@@ -1,6 +1,7 @@
 #include "tests/extender/services_test_support.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/handles.h"
@@ -45,6 +46,11 @@ LayeredView LayeredAttributesFromAnotherProcess(HWND window) {
     view.read = read != 0;
   }
   return view;
+}
+
+UINT ExpectedDpi() {
+  const char* text = std::getenv("DL_EXPECTED_DPI");
+  return text ? static_cast<UINT>(std::atoi(text)) : 96u;
 }
 
 }  // namespace dl::test

@@ -34,4 +34,7 @@ struct LayeredView {
 };
 LayeredView LayeredAttributesFromAnotherProcess(HWND window);
 
+// The screen DPI the test's prefix is set to: DL_EXPECTED_DPI, 96 when not given.
+UINT ExpectedDpi();
+
 }  // namespace dl::test

@@ -10,6 +10,7 @@
 
 #include "library/extender/size_move_tooltip.h"
 #include "platform/handles.h"
+#include "tests/extender/services_test_support.h"
 #include "tests/support/pump.h"
 #include "tests/support/window_class.h"
 
@@ -31,6 +32,9 @@ std::wstring TooltipText(HWND tooltip, HWND owner) {
 
 // Wine's tooltip puts its one-pixel border around the tracked rectangle.
 constexpr int kBorder = 1;
+
+// 20 pixels at 96 DPI below an arrow cursor, scaled to the screen's DPI.
+int ArrowOffset() { return static_cast<int>(20 * dl::test::ExpectedDpi() / 96); }
 
 int TooltipWindowsOfThisThread() {
   int count = 0;
@@ -87,7 +91,7 @@ TEST_F(SizeMoveTooltipTest, LinesMakeTheTextAndClearingBothDestroysTheWindow) {
 TEST_F(SizeMoveTooltipTest, BelowTheCursorInTheMiddleAboveItNearTheBottomOfTheWorkArea) {
   RECT work{};
   ASSERT_TRUE(::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
-  const int offset = 20;  // arrow cursor at 96 DPI
+  const int offset = ArrowOffset();
   struct Case {
     const char* what;
     POINT cursor;
@@ -139,7 +143,7 @@ TEST_F(SizeMoveTooltipTest, AWorkAreaFromTheMonitorCenterWinsOverTheSystemsOne) 
   tooltip.Show(0, L"10, 20");
   const RECT rc = ShownRect(tooltip.Window());
   EXPECT_GT(asked, 0);
-  EXPECT_NEAR(rc.bottom, 300 - 20, kBorder);
+  EXPECT_NEAR(rc.bottom, 300 - ArrowOffset(), kBorder);
 }
 
 TEST_F(SizeMoveTooltipTest, DestroyFromAnotherThreadClosesTheTooltipThroughItsOwnThread) {
@@ -150,6 +154,18 @@ TEST_F(SizeMoveTooltipTest, DestroyFromAnotherThreadClosesTheTooltipThroughItsOw
   std::thread([&] { tooltip->Destroy(); }).join();  // DestroyWindow fails there: WM_CLOSE is posted
   EXPECT_EQ(tooltip->Window(), nullptr);
   EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(window); }));
+}
+
+TEST_F(SizeMoveTooltipTest, AnOwnerThatVanishesLeavesATooltipThatStillUpdatesAndGoes) {
+  SizeMoveTooltip tooltip(owner_.get());
+  tooltip.Show(0, L"10, 20");
+  const HWND window = tooltip.Window();
+  owner_.reset();
+  tooltip.Show(1, L"300 x 200");
+  EXPECT_EQ(tooltip.Window(), window);
+  tooltip.Hide(0);
+  tooltip.Hide(1);
+  EXPECT_FALSE(::IsWindow(window));
 }
 
 TEST_F(SizeMoveTooltipTest, AThousandShowsLeaveNoWindowAndNoFontBehind) {

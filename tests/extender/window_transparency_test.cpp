@@ -2,6 +2,9 @@
 // sees it: the preparation, setting, reading and removing, and the hidden-window variant.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "library/extender/window_services_rules.h"
 #include "library/extender/window_transparency.h"
 #include "platform/handles.h"
@@ -129,6 +132,38 @@ TEST_F(Transparency, HiddenControlHostIsPreparedOffScreenAndComesBackHiddenInPla
   ASSERT_TRUE(view.ok);
   EXPECT_TRUE(view.layered);
   EXPECT_EQ(view.alpha, 255u);
+}
+
+TEST_F(Transparency, AWindowLayeredByUpdateLayeredWindowIsLeftAsItIs) {
+  UniqueWindow window(::CreateWindowExW(WS_EX_LAYERED, plain_.name(), L"per-pixel", WS_POPUP, 100, 100, 64, 64,
+                                        nullptr, nullptr, dl::test::Instance(), nullptr));
+  ASSERT_TRUE(window);
+  // A picture with per-pixel alpha: its attributes cannot be read, and setting any would
+  // replace the picture by the window's (unpainted) surface.
+  BITMAPINFO bmi{};
+  bmi.bmiHeader = {sizeof(BITMAPINFOHEADER), 64, -64, 1, 32, BI_RGB};
+  void* bits = nullptr;
+  dl::platform::UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
+  dl::platform::UniqueGdiObject bitmap(::CreateDIBSection(dc.get(), &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  ASSERT_TRUE(bitmap && bits);
+  std::fill_n(static_cast<std::uint32_t*>(bits), 64 * 64, 0x80402010u);
+  dl::platform::ScopedSelectObject select(dc.get(), bitmap.get());
+  POINT origin{}, at{100, 100};
+  SIZE size{64, 64};
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  ASSERT_TRUE(::UpdateLayeredWindow(window.get(), nullptr, &at, &size, dc.get(), &origin, 0, &blend, ULW_ALPHA));
+  ::ShowWindow(window.get(), SW_SHOWNOACTIVATE);
+  auto view = LayeredAttributesFromAnotherProcess(window.get());
+  ASSERT_TRUE(view.ok);
+  ASSERT_FALSE(view.read);
+
+  InitializeTransparency(window.get(), properties_);
+  EXPECT_EQ(properties_.Get(kCurrentWindowTransparencyProperty), 0);
+  EXPECT_EQ(properties_.Get(kFirstTimeTransparencyAppliedProperty), 1);
+  view = LayeredAttributesFromAnotherProcess(window.get());
+  ASSERT_TRUE(view.ok);
+  EXPECT_TRUE(view.layered);
+  EXPECT_FALSE(view.read);  // still per-pixel: no attributes were set
 }
 
 TEST_F(Transparency, FailedReadsKeepALastErrorOfZeroAndAVanishedWindowIsHarmless) {
