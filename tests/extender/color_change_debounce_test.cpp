@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <iterator>
+#include <utility>
 #include <vector>
 
 #include "library/entry/process_local_storage.h"
@@ -22,15 +24,20 @@ using std::chrono::milliseconds;
 constexpr UINT kServiceMessage = WM_APP + 55;
 
 struct Refreshes {
+  ColorChangeDebounce* debounce = nullptr;
   std::vector<Clock::time_point> at;
 };
 
+// As the extender's message path does after the window has processed a message.
 LRESULT CALLBACK RecordingProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == kServiceMessage && wParam == dl::protocol::kSvcRefreshFrameIcons) {
-    reinterpret_cast<Refreshes*>(::GetWindowLongPtrW(window, GWLP_USERDATA))->at.push_back(Clock::now());
+  auto* refreshes = reinterpret_cast<Refreshes*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (refreshes && msg == kServiceMessage && wParam == dl::protocol::kSvcRefreshFrameIcons) {
+    refreshes->at.push_back(Clock::now());
     return 0;
   }
-  return ::DefWindowProcW(window, msg, wParam, lParam);
+  const LRESULT result = ::DefWindowProcW(window, msg, wParam, lParam);
+  if (refreshes && refreshes->debounce) refreshes->debounce->OnMessage(msg, lParam, true);
+  return result;
 }
 
 struct ServiceWindow {
@@ -81,7 +88,7 @@ TEST(ColorChangeMessages, ThemeColourAndImmersiveColourSetOnly) {
   }
 }
 
-TEST(ColorChangeDebounceTest, ThreeChangesHundredMsApartGiveOneRefresh300MsAfterTheLast) {
+TEST(ColorChangeDebounceTest, ThreeChangeMessagesHundredMsApartGiveOneRefresh300MsAfterTheLast) {
   ASSERT_TRUE(dl::entry::ProcessLocalStorage::Instance().Open());
   dl::test::ScopedClass cls(L"DlColourChangeTarget", RecordingProc);
   dl::platform::UniqueWindow target(::CreateWindowExW(0, cls.name(), L"target", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
@@ -91,11 +98,25 @@ TEST(ColorChangeDebounceTest, ThreeChangesHundredMsApartGiveOneRefresh300MsAfter
   ServiceWindow service;
   ColorChangeDebounce debounce(service.timers, target.get(), kServiceMessage);
 
+  refreshes.debounce = &debounce;
+
+  // Three kinds of colour change, 100 ms apart, sent to the window as the system would.
+  static const wchar_t kImmersive[] = L"ImmersiveColorSet";
+  const std::pair<UINT, LPARAM> changes[] = {{WM_THEMECHANGED, 0},
+                                             {WM_SETTINGCHANGE, reinterpret_cast<LPARAM>(kImmersive)},
+                                             {WM_DWMCOLORIZATIONCOLORCHANGED, 0}};
   Clock::time_point last;
-  for (int i = 0; i < 3; ++i) {
+  for (std::size_t i = 0; i < std::size(changes); ++i) {
     if (i) PumpFor(milliseconds(100));
     last = Clock::now();
-    ASSERT_TRUE(debounce.Restart());
+    ::SendMessageW(target.get(), changes[i].first, 0, changes[i].second);
+  }
+  if (!OsFlags().win10OrLater) {
+    // Before Windows 10 colour changes do not touch the app-frame icons.
+    PumpFor(milliseconds(800));
+    EXPECT_TRUE(refreshes.at.empty());
+    EXPECT_EQ(service.timers.Count(), 0u);
+    return;
   }
   ASSERT_TRUE(dl::test::PumpUntil([&] { return !refreshes.at.empty(); }, milliseconds(3000)));
   // Wait as long again for a second refresh that must not come.
