@@ -5,7 +5,14 @@ namespace {
 
 HMODULE SystemModule(const wchar_t* name) noexcept {
   if (HMODULE loaded = ::GetModuleHandleW(name)) return loaded;
-  return ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (HMODULE loaded = ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) return loaded;
+  // Systems without the search flags: the system folder's full path, never the search order.
+  wchar_t path[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
+  if (length == 0 || length + 1 + ::lstrlenW(name) >= MAX_PATH) return nullptr;
+  path[length] = L'\\';
+  ::lstrcpyW(path + length + 1, name);
+  return ::LoadLibraryW(path);
 }
 
 template <typename Fn>
