@@ -10,7 +10,8 @@ namespace {
 using namespace dl::protocol;
 
 const RegisteredMessageName kAll[] = {kServiceMessage, kHandshakeMessage, kWinEventMessage,
-                                      kInternalMessage, kTrayMessage,     kTaskbarCreatedMessage};
+                                      kInternalMessage, kTrayMessage,     kTaskbarCreatedMessage,
+                                      kConsolePatchMessage};
 
 TEST(MessageNames, NamesAreDistinctAndNotEmpty) {
   std::set<std::wstring> names;

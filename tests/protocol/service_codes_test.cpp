@@ -16,6 +16,7 @@ TEST(ServiceCodes, EveryCodeHasItsOwnNumber) {
       kSvcReleaseCapture,   kSvcHookInPlace,      kSvcReleaseTrampoline,  kSvcUnhookThreadItem,
       kSvcRefreshWindowState, kSvcHostReady,      kSvcInstallMouseHook,   kSvcUninstallMouseHook,
       kSvcDebugEntryStateQuery, kSvcDebugEntryStateReply,
+      kSvcAttachComplete,   kSvcRefreshFrameIcons, kSvcCloakWindow,       kSvcUncloakWindow,
   };
   std::set<std::uintptr_t> seen;
   for (ServiceCode code : codes) EXPECT_TRUE(seen.insert(code).second) << "code " << code << " twice";
