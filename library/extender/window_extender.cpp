@@ -125,7 +125,14 @@ void TWindowExtender::AddPart(const std::wstring& kind, const std::wstring& valu
     model::WriteEventLog(L"WindowExtender;" + kind + L";" + spec.className + L";unknown class skipped");
     return;
   }
-  model::RefPtr<model::TAbstractObject> object = model::CreateObjectByClassName(spec.params, spec.className);
+  model::RefPtr<model::TAbstractObject> object;
+  try {
+    object = model::CreateObjectByClassName(spec.params, spec.className);
+  } catch (...) {
+    // One part that refuses its parameters leaves the others in place.
+    model::WriteEventLog(L"WindowExtender;" + kind + L";" + spec.className + L";construction failed");
+    return;
+  }
   if (!object) return;
   model::RefPtr<IWindowPart> part;
   if (kind == L"trigger") part = object.As<ITrigger>();
@@ -248,8 +255,18 @@ void TWindowExtender::ComputeFlags() {
 
 void TWindowExtender::OfferWindowToParts() {
   auto offer = [&](IWindowPart& part) {
-    if (part.IsProperWindow(wnd_)) part.AttachWindow();
-    else part.Unbind();
+    try {
+      if (part.IsProperWindow(wnd_)) part.AttachWindow();
+      else part.Unbind();
+    } catch (...) {
+      // A part that fails here is treated as one that does not fit; the others go on.
+      WriteLifecycleLine(L"AttachWindow", L"part failed: " + part.GetName());
+      try {
+        if (part.IsAttached()) part.DetachWindow();
+        part.Unbind();
+      } catch (...) {
+      }
+    }
   };
   if (toolbox_) offer(*toolbox_);
   ForEachPart(actions_.Get(), false, offer);

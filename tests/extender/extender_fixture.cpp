@@ -1,5 +1,7 @@
 #include "tests/extender/extender_fixture.h"
 
+#include <stdexcept>
+
 #include "library/entry/process_local_storage.h"
 #include "library/entry/shared_messages.h"
 #include "library/extender/classification_atoms.h"
@@ -20,6 +22,7 @@ void TestPart::Done() {
 }
 
 void TestPart::AttachWindow() {
+  if (params.count(L"failattach")) throw std::runtime_error("attach refused");
   attached_ = true;
   if (!handler_) return;
   handler_->AttachMessageHandler(this);
@@ -39,6 +42,7 @@ bool TestPart::BeforeMessage(WindowMessage& message) {
 
 void TestPart::SetParam(const std::wstring& name, const model::Variant& value) {
   TAbstractItem::SetParam(name, value);
+  if (name == L"fail") throw std::runtime_error("parameter refused");
   params[name] = value.AsString();
 }
 

@@ -56,6 +56,10 @@ TEST_F(ExtenderFixture, PartsOfEveryKindAreSortedByInterface) {
       {L"\\toolbox=TESTACTION{name=Box}", 0, 0, false, 0},
       {L"\\toolbox=NOSUCHTOOLBOX", 0, 0, false, 1},
       {L"\\action=TESTACTION{name=A}\\action=TESTACTION{name=B}\\action=TESTACTION{name=a}", 2, 0, false, 0},
+      // A part that refuses its parameters is left out with one line; the others stay.
+      {L"\\action=TESTACTION{name=A\\fail=1}\\action=TESTACTION{name=B}", 1, 0, false, 1},
+      // Malformed specifications build nothing and break nothing.
+      {L"\\trigger=TESTTRIGGER{name=T\\action=A{", 0, 1, false, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.params);
@@ -270,6 +274,21 @@ TEST_F(ExtenderFixture, APartThatDoesNotFitIsUnboundAndStaysListed) {
   EXPECT_EQ(ext->GetActions()->GetCount(), 1);
   ext->DetachWindow();
   ::DestroyWindow(wnd);
+}
+
+TEST_F(ExtenderFixture, APartThatFailsToAttachIsLeftOutAndTheWindowIsStillExtended) {
+  test::WindowLog wlog;
+  HWND wnd = test::CreateLoggedWindow(&wlog);
+  auto ext = CreateAttached(L"\\action=TESTACTION{name=Bad\\failattach=1}\\trigger=TESTTRIGGER{name=Good}", wnd);
+  auto* bad = dynamic_cast<TestPart*>(ext->GetActions()->GetItemByName(L"Bad").Get());
+  auto* good = dynamic_cast<TestPart*>(ext->GetTriggers()->GetItemByName(L"Good").Get());
+  ASSERT_TRUE(bad && good);
+  EXPECT_FALSE(bad->IsAttached());
+  EXPECT_EQ(bad->unbinds, 1);
+  EXPECT_TRUE(good->IsAttached());
+  EXPECT_EQ(::SendMessageW(wnd, platform::ServiceMessage(), kSvcPing, 0), kSvcPingAnswer);
+  ::DestroyWindow(wnd);
+  EXPECT_EQ(owner->closes, std::vector<int>{kErDestroyed});
 }
 
 TEST_F(ExtenderFixture, AWindowDestroyedWhileThePartsAttachIsDetachedCleanly) {
