@@ -116,7 +116,9 @@ bool TWindowExtender::OwnBeforeMessage(WindowMessage& message) {
       inSizeMoveLoop_ = true;
       return false;
     case WM_DPICHANGED:
-      if (targetRectForDpiChangeValid_ && message.LParam)
+      // Anyone may send this message: write only where a rectangle can be written.
+      if (targetRectForDpiChangeValid_ && message.LParam &&
+          !::IsBadWritePtr(reinterpret_cast<void*>(message.LParam), sizeof(RECT)))
         *reinterpret_cast<RECT*>(message.LParam) = targetRectForDpiChange_;
       return false;
     default:
@@ -128,7 +130,8 @@ bool TWindowExtender::OwnBeforeMessage(WindowMessage& message) {
       CloseRequest(message);
       return true;
     case kSvcSetCursor:
-      ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(message.LParam)));
+      // An id that names no system cursor must not take the cursor away.
+      if (HCURSOR cursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(message.LParam))) ::SetCursor(cursor);
       return false;
     case kSvcCloak:
     case kSvcUncloak:

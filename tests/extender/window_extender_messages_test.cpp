@@ -151,6 +151,22 @@ TEST_F(MessagePathTest, ATargetRectangleReplacesTheSuggestionOfADpiChange) {
   ::SendMessageW(wnd, WM_DPICHANGED, MAKEWPARAM(120, 120), reinterpret_cast<LPARAM>(&suggested));
   EXPECT_EQ(suggested.left, 10);
   EXPECT_EQ(suggested.bottom, 400);
+  // A pointer that leads nowhere, as another process may send, is left alone.
+  ::SendMessageW(wnd, WM_DPICHANGED, MAKEWPARAM(120, 120), 0x10);
+  EXPECT_EQ(::SendMessageW(wnd, WM_APP, 0, 0), 0x600D);
+}
+
+TEST_F(MessagePathTest, ACursorRequestWithAnUnknownIdKeepsTheCursor) {
+  const UINT service = platform::ServiceMessage();
+  ::SendMessageW(wnd, service, kSvcSetCursor, reinterpret_cast<LPARAM>(IDC_ARROW));
+  HCURSOR arrow = ::GetCursor();
+  EXPECT_EQ(arrow, ::LoadCursorW(nullptr, IDC_ARROW));
+  ::SendMessageW(wnd, service, kSvcSetCursor, 0x7FFF);
+  EXPECT_EQ(::GetCursor(), arrow);
+  ::SendMessageW(wnd, service, kSvcSetCursor, reinterpret_cast<LPARAM>(IDC_CROSS));
+  EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_CROSS));
+  // Code 31 also goes on to the window.
+  EXPECT_EQ(wlog.count(service), 3);
 }
 
 class ChildProbe : public model::TInterfacedObject, public virtual IChildMessageHandler {
