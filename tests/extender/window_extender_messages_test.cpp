@@ -128,8 +128,9 @@ TEST_F(MessagePathTest, OnlyAnImmersiveColorSetChangeRestartsTheColourTimer) {
       // When it fires it stops and asks the window to refresh its frame icons.
       auto probe = AddHandler('p');
       const UINT service = platform::ServiceMessage();
-      EXPECT_TRUE(PumpUntil([&] { return std::count(probe->seen.begin(), probe->seen.end(), service) > 0; },
-                            std::chrono::seconds(2)));
+      bool refresh = false;
+      probe->onBefore = [&](WindowMessage& m) { refresh = refresh || (m.Msg == service && m.WParam == kSvcRefreshFrameIcons); };
+      EXPECT_TRUE(PumpUntil([&] { return refresh; }, std::chrono::seconds(2)));
       EXPECT_FALSE(ext->ColorChangePending());
       ext->DetachMessageHandler(probe.Get());
     }
