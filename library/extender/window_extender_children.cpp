@@ -43,8 +43,13 @@ MenuBarSearch SearchRecordFor(HWND frame) {
     UINT dpi = 96;
     if (HMONITOR monitor = ::MonitorFromWindow(frame, MONITOR_DEFAULTTONEAREST)) {
       using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-      static const auto getDpi = reinterpret_cast<GetDpiForMonitorFn>(
-          reinterpret_cast<void*>(::GetProcAddress(::LoadLibraryW(L"shcore.dll"), "GetDpiForMonitor")));
+      // Looked up once; the module stays loaded for the process, as the system keeps it anyway.
+      static const auto getDpi = []() -> GetDpiForMonitorFn {
+        HMODULE shcore = ::LoadLibraryW(L"shcore.dll");
+        return shcore ? reinterpret_cast<GetDpiForMonitorFn>(
+                            reinterpret_cast<void*>(::GetProcAddress(shcore, "GetDpiForMonitor")))
+                      : nullptr;
+      }();
       UINT x = 96, y = 96;
       if (getDpi && getDpi(monitor, 0, &x, &y) == S_OK) dpi = x;
     }

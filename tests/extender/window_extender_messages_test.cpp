@@ -228,3 +228,51 @@ TEST_F(MessagePathTest, AThousandSubclassedChildrenLeaveNothingBehind) {
 
 }  // namespace
 }  // namespace dl::extender
+
+namespace dl::extender {
+namespace {
+
+LRESULT CALLBACK PlainProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) { return ::DefWindowProcW(wnd, msg, wp, lp); }
+
+// Messages after which the extender posts its own window a service code.
+TEST_F(ExtenderFixture, StyleAndMonitorChangesPostTheirServiceCodes) {
+  struct Case {
+    const wchar_t* cls;
+    int action;  // 0 style to child, 1 style changing, 2 monitors (all), 3 monitors only
+    WPARAM expected;  // 0: none
+  } cases[] = {
+      {L"IEFrame", 0, kSvcReapplyRule},
+      {L"OtherFrame", 0, 0},
+      {L"LaunchUnrealUWindowsClient", 1, kSvcCheckHookLater},
+      {L"OtherFrame", 1, 0},
+      {L"OtherFrame", 2, kSvcMonitorsAllInfo},
+      {L"OtherFrame", 3, kSvcMonitorsOnly},
+  };
+  const UINT service = platform::ServiceMessage();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_wstring(c.action) + L" " + c.cls);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = PlainProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = c.cls;
+    ::RegisterClassW(&wc);
+    HWND wnd = ::CreateWindowExW(0, c.cls, L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(wnd);
+    auto ext = CreateAttached(L"", wnd);
+    MSG msg;
+    while (::PeekMessageW(&msg, wnd, service, service, PM_REMOVE)) {
+    }  // the attach notice
+    if (c.action == 0) ::SetWindowLongPtrW(wnd, GWL_STYLE, WS_CHILD);
+    if (c.action == 1) ::SetWindowLongPtrW(wnd, GWL_EXSTYLE, WS_EX_TOOLWINDOW);
+    if (c.action == 2) ext->OnMMCenterUpdate(TMMCenterUpdateType::mmcutAllInfo);
+    if (c.action == 3) ext->OnMMCenterUpdate(TMMCenterUpdateType::mmcutMonitorsOnly);
+    std::vector<WPARAM> posted;
+    while (::PeekMessageW(&msg, wnd, service, service, PM_REMOVE)) posted.push_back(msg.wParam);
+    EXPECT_EQ(posted, c.expected ? std::vector<WPARAM>{c.expected} : std::vector<WPARAM>{});
+    ::DestroyWindow(wnd);
+  }
+}
+
+}  // namespace
+}  // namespace dl::extender
