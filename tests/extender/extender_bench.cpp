@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "library/entry/process_local_storage.h"
 #include "library/entry/shared_messages.h"
@@ -89,6 +90,28 @@ int main() {
               ratioHandlers);
   std::printf("bare trampoline: %.3f us; extended / trampoline %.2f, with 3 handlers / trampoline %.2f\n",
               1e6 * best[3] / n, best[1] / best[3], best[2] / best[3]);
+  // What extending a shown window costs (build from parameters, attach: service window, hook,
+  // check timer), against creating and showing such a window in the first place.
+  const int windowsToExtend = 200;
+  std::vector<HWND> made;
+  LARGE_INTEGER f, a, b, c;
+  ::QueryPerformanceFrequency(&f);
+  ::QueryPerformanceCounter(&a);
+  for (int i = 0; i < windowsToExtend; ++i) {
+    made.push_back(test::CreateLoggedWindow(nullptr));
+    ::ShowWindow(made.back(), SW_SHOWNOACTIVATE);
+  }
+  ::QueryPerformanceCounter(&b);
+  std::vector<model::RefPtr<TWindowExtender>> extenders;
+  for (HWND wnd : made) extenders.push_back(Extend(wnd));
+  ::QueryPerformanceCounter(&c);
+  const double tShow = double(b.QuadPart - a.QuadPart) / double(f.QuadPart);
+  const double tExtend = double(c.QuadPart - b.QuadPart) / double(f.QuadPart);
+  std::printf("create and show: %.1f us a window, extend it: %.1f us, ratio extend / show %.2f\n",
+              1e6 * tShow / windowsToExtend, 1e6 * tExtend / windowsToExtend, tExtend / tShow);
+  for (auto& e : extenders) e->DetachWindow();
+  for (HWND wnd : made) ::DestroyWindow(wnd);
+
   const bool handlersRan = bystanders[0]->seen > 0;
   bare->DetachWindow();
   handled->DetachWindow();
