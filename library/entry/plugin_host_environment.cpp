@@ -6,7 +6,7 @@
 #include "library/entry/messenger_binding.h"
 #include "library/entry/plugin_builtin.h"
 #include "library/entry/process_gate.h"
-#include "library/rules/placeholder_window_extender.h"
+#include "library/extender/window_extender.h"
 
 namespace dl::entry {
 namespace {
@@ -46,7 +46,7 @@ ApplicationEnvironment ProcessApplicationEnvironment() {
 void RegisterLibraryClasses() noexcept {
   if (g_classesRegistered.exchange(true)) return;
   // The extender class; the extender subsystem's own class takes the name once it exists.
-  rules::RegisterPlaceholderWindowExtender();
+  extender::RegisterWindowExtenderClass();
   // Each type name is registered here as its class is added to the library:
   // MOVETOVIRTUALDESKTOPACTION, CAPTIONBUTTONAGENT, CAPTIONBUTTONTOGGLEAGENT,
   // CAPTIONBUTTONTRIGGER, WINDOWMENUAGENT, WINDOWMENUTRIGGER, MESSAGEAGENT,

@@ -3,6 +3,7 @@
 #include "library/entry/messenger_binding.h"
 #include "library/entry/process_gate.h"
 #include "library/extender/process_flags.h"
+#include "library/model/event_log.h"
 #include "library/rules/regex_library.h"
 #include "library/rules/rule_dispatcher.h"
 #include "library/rules/window_rule_lookup.h"
@@ -74,6 +75,8 @@ DispatcherEnvironment ProcessDispatcherEnvironment() {
   };
   env.setRegexFolder = [](const std::wstring& folder) { SetRegexLibraryFolder(folder); };
   env.unloadRegex = [] { UnloadRegexLibrary(); };
+  // The service block's logging switch governs the library's event log in this process.
+  env.setEventLogEnabled = [](bool enabled) { model::SetEventLogEnabled(enabled); };
   env.sendToServer = [](const std::string& receiver, int code, const std::string& data) {
     entry::SendToMainProgram(platform::AnsiToWide(receiver), code, data);
   };

@@ -1,7 +1,7 @@
 #pragma once
 // The rule dispatcher's view of a window extender, and the owner face an extender
-// calls back on. The extender subsystem implements IWindowExtender; until it does, the
-// placeholder class registered as "WINDOWEXTENDER" stands in.
+// calls back on. The extender subsystem's TWindowExtender implements IWindowExtender and
+// is registered as "WINDOWEXTENDER".
 #include <windows.h>
 
 #include <string>

@@ -18,6 +18,8 @@ void RouteServiceCommandsTo(TRuleDispatcher* dispatcher) { g_route = dispatcher;
 
 LRESULT CALLBACK RecordingWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == platform::ServiceMessage()) {
+    // The extender tells its own window that the attach is complete: not the dispatcher's doing.
+    if (wParam == extender::kSvcAttachComplete) return 0;
     ServiceLog().push_back({wnd, wParam, lParam});
     if (g_route && wParam == 2) g_route->ConsiderWindow(wnd, kReasonEvent, msg, 0);
     if (g_route && wParam == 3) g_route->UnregisterWindow(wnd, static_cast<int>(lParam));
@@ -40,7 +42,7 @@ void TestWindow::Destroy() {
 
 DispatcherFixture::DispatcherFixture(std::vector<TestRule> rules, bool init) {
   entry::RegisterSharedMessages();
-  RegisterPlaceholderWindowExtender();
+  extender::RegisterWindowExtenderClass();
   blocks->blocks[1] = std::move(rules);
   dispatcher = model::RefPtr<TRuleDispatcher>(new TRuleDispatcher(TestEnvironment(blocks, notices)));
   if (init) dispatcher->Init(nullptr);

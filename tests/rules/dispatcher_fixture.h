@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "library/rules/placeholder_window_extender.h"
+#include "library/extender/window_extender.h"
 #include "library/rules/rule_dispatcher.h"
 #include "library/rules/registration_notice.h"
 #include "tests/support/window_class.h"

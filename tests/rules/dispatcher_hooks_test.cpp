@@ -35,7 +35,7 @@ void PrepareProcessHooks() {
     services.hookStubsEnabled.store(&entry::HookStubsEnabled);
     services.isTopLevelApplicationWindow.store(&extender::IsTopLevelApplicationWindow);
     entry::SetThreadHookClient(&entry::LibraryThreadHookClient());
-    RegisterPlaceholderWindowExtender();
+    extender::RegisterWindowExtenderClass();
     return true;
   }();
   (void)done;

@@ -1,0 +1,278 @@
+// The extender's message path: its window procedure, its own reactions before and after the
+// window's previous procedure, the message handlers of its parts, and the service window.
+#include <cwchar>
+
+#include "library/extender/classification_windows.h"
+#include "library/extender/process_flags.h"
+#include "library/extender/window_extender.h"
+#include "library/extender/window_identity.h"
+#include "platform/registered_messages.h"
+
+namespace dl::extender {
+namespace {
+
+// The window property that codes 71 and 72 set and remove.
+ATOM MarkPropertyAtom() noexcept {
+  static const ATOM atom = ::GlobalAddAtomW(L"{ECF0E54A-1D63-4A21-8CA0-BA19D4EAD28E}");
+  return atom;
+}
+
+constexpr wchar_t kImmersiveColorSet[] = L"ImmersiveColorSet";
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Window procedure.
+
+void TWindowExtender::WindowProc(HWND wnd, WindowMessage& message) noexcept {
+  // The extender may be closed while a message is inside it; it lives until the message leaves.
+  model::RefPtr<TWindowExtender> hold(this);
+  nesting_.fetch_add(1);
+  try {
+    if (message.Msg == platform::ServiceMessage()) {
+      switch (message.WParam) {
+        case kSvcPing:
+          message.Result = kSvcPingAnswer;
+          nesting_.fetch_sub(1);
+          return;
+        case kSvcSetMarkProperty:
+          if (const ATOM atom = MarkPropertyAtom()) ::SetPropW(wnd, MAKEINTATOM(atom), reinterpret_cast<HANDLE>(1));
+          message.Result = 1;
+          nesting_.fetch_sub(1);
+          return;
+        case kSvcRemoveMarkProperty:
+          if (const ATOM atom = MarkPropertyAtom()) ::RemovePropW(wnd, MAKEINTATOM(atom));
+          message.Result = 1;
+          nesting_.fetch_sub(1);
+          return;
+        default:
+          break;
+      }
+    }
+    const bool handled = BeforeMessage(message);
+    if (!handled) {
+      try {
+        CallOriginalWndProc(message);
+      } catch (...) {
+      }
+    }
+    AfterMessage(message, handled);
+    if (consoleFollowed_ && ::IsWindow(wnd)) message.Result = handled ? 1 : 0;
+  } catch (...) {
+  }
+  nesting_.fetch_sub(1);
+}
+
+void TWindowExtender::CallOriginalWndProc(WindowMessage& message) {
+  if (wnd_ && hook_) hook_->CallOldProc(hook_->Handle(), message);
+}
+
+bool TWindowExtender::BeforeMessage(WindowMessage& message) {
+  platform::LastErrorGuard keepError;
+  try {
+    if (OwnBeforeMessage(message)) return true;
+  } catch (...) {
+  }
+  bool handled = false;
+  // By index: a handler may attach or detach handlers while it runs.
+  for (std::size_t i = 0; i < messageHandlers_.size(); ++i) {
+    model::RefPtr<IMessageHandler> handler = messageHandlers_[i];
+    try {
+      if (handler->BeforeMessage(message)) handled = true;
+    } catch (...) {
+    }
+  }
+  return handled;
+}
+
+void TWindowExtender::AfterMessage(WindowMessage& message, bool beforeHandled) {
+  platform::LastErrorGuard keepError;
+  switch (message.Msg) {
+    case WM_EXITSIZEMOVE:
+      inSizeMoveLoop_ = false;
+      break;
+    default:
+      break;
+  }
+  for (std::size_t i = 0; i < messageHandlers_.size(); ++i) {
+    model::RefPtr<IMessageHandler> handler = messageHandlers_[i];
+    try {
+      handler->AfterMessage(message, beforeHandled);
+    } catch (...) {
+    }
+  }
+  try {
+    OwnAfterMessage(message);
+  } catch (...) {
+  }
+}
+
+bool TWindowExtender::OwnBeforeMessage(WindowMessage& message) {
+  switch (message.Msg) {
+    case WM_STYLECHANGED:
+      if (windowClassName_ == L"IEFrame" && !QualifiesAsRuleWindow()) ReapplyRule();
+      return false;
+    case WM_ENTERSIZEMOVE:
+      inSizeMoveLoop_ = true;
+      return false;
+    case WM_DPICHANGED:
+      // Anyone may send this message: write only where a rectangle can be written.
+      if (targetRectForDpiChangeValid_ && message.LParam &&
+          !::IsBadWritePtr(reinterpret_cast<void*>(message.LParam), sizeof(RECT)))
+        *reinterpret_cast<RECT*>(message.LParam) = targetRectForDpiChange_;
+      return false;
+    default:
+      break;
+  }
+  if (message.Msg != platform::ServiceMessage()) return false;
+  switch (message.WParam) {
+    case kSvcCloseRequest:
+      CloseRequest(message);
+      return true;
+    case kSvcSetCursor:
+      // An id that names no system cursor must not take the cursor away.
+      if (HCURSOR cursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(message.LParam))) ::SetCursor(cursor);
+      return false;
+    case kSvcCloak:
+    case kSvcUncloak:
+      // Without the cloaking service the window stays as it is.
+      message.Result = 0;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void TWindowExtender::CloseRequest(const WindowMessage& message) {
+  if (nesting_.load() > 1 && detachTryCount_ < kMaxDetachTries) {
+    // Inside a nested call the outer calls still use this extender: ask again from the queue.
+    ++detachTryCount_;
+    ::PostMessageW(wnd_, static_cast<UINT>(message.Msg), message.WParam, message.LParam);
+    return;
+  }
+  if (model::RefPtr<rules::IWindowExtenderOwner> owner = owner_)
+    owner->OnClose(this, static_cast<int>(static_cast<std::uint32_t>(message.LParam & 0xFFFFFFFF)));
+}
+
+void TWindowExtender::OwnAfterMessage(WindowMessage& message) {
+  switch (message.Msg) {
+    case WM_DESTROY:
+      if (model::RefPtr<rules::IWindowExtenderOwner> owner = owner_) owner->OnClose(this, kErDestroyed);
+      break;
+    case WM_CLOSE:
+      if (IsConsole() || (CurrentProcessFlags().consoleHost && OsFlags().win7OrLater))
+        if (model::RefPtr<rules::IWindowExtenderOwner> owner = owner_) owner->OnClose(this, kErDestroyed);
+      break;
+    case WM_THEMECHANGED:
+    case WM_DWMCOLORIZATIONCOLORCHANGED:
+      if (OsFlags().win10OrLater) RestartColorChangeTimer();
+      break;
+    case WM_SETTINGCHANGE:
+      if (OsFlags().win10OrLater && IsImmersiveColorSetChange(message)) RestartColorChangeTimer();
+      break;
+    case WM_STYLECHANGING:
+      if (_wcsicmp(windowClassName_.c_str(), L"LaunchUnrealUWindowsClient") == 0)
+        ::PostMessageW(wnd_, platform::ServiceMessage(), kSvcCheckHookLater, 0);
+      break;
+    default:
+      break;
+  }
+}
+
+bool TWindowExtender::IsImmersiveColorSetChange(const WindowMessage& message) const {
+  if (!message.LParam) return false;
+  // The text comes from another process's broadcast: read it only as far as it is readable.
+  const std::size_t length = std::size(kImmersiveColorSet);
+  if (hook_ && !hook_->UnicodeWindow()) {
+    const auto* text = reinterpret_cast<const char*>(message.LParam);
+    if (::IsBadReadPtr(text, length)) return false;
+    return _strnicmp(text, "ImmersiveColorSet", length) == 0;
+  }
+  const auto* text = reinterpret_cast<const wchar_t*>(message.LParam);
+  if (::IsBadReadPtr(text, length * sizeof(wchar_t))) return false;
+  return _wcsnicmp(text, kImmersiveColorSet, length) == 0;
+}
+
+void TWindowExtender::RestartColorChangeTimer() {
+  if (!colorizationChangeTimer_) {
+    colorizationChangeTimer_ = timerCollection_.CreateNewTimer();
+    if (!colorizationChangeTimer_) return;
+    colorizationChangeTimer_->SetInterval(kColorChangeDelayMs);
+    colorizationChangeTimer_->SetOnTimer([this](Timer& timer) {
+      timer.SetEnabled(false);
+      if (wnd_) ::PostMessageW(wnd_, platform::ServiceMessage(), kSvcRefreshFrameIcons, 0);
+    });
+  }
+  // Off and on again: the delay starts from the latest change.
+  colorizationChangeTimer_->SetEnabled(false);
+  colorizationChangeTimer_->SetEnabled(true);
+}
+
+bool TWindowExtender::QualifiesAsRuleWindow() const {
+  const LONG_PTR style = ::GetWindowLongPtrW(wnd_, GWL_STYLE);
+  const LONG_PTR exStyle = ::GetWindowLongPtrW(wnd_, GWL_EXSTYLE);
+  const bool tool = (exStyle & WS_EX_TOOLWINDOW) != 0;
+  if (!((style != 0 && !(style & WS_CHILD)) || tool || IsMdiChild(wnd_))) return false;
+  if (tool && ::GetParent(wnd_) == ::GetAncestor(wnd_, GA_PARENT)) return false;
+  const std::wstring cls = ClassNameOf(wnd_);
+  return cls != L"dlm_MessengerClientWindow" && cls != L"dlm_ConfigBuilder_MessengerClientWindow";
+}
+
+bool TWindowExtender::IsConsole() const { return consoleFollowed_; }
+
+void TWindowExtender::OnMMCenterUpdate(TMMCenterUpdateType reason) {
+  if (!wnd_) return;
+  ::PostMessageW(wnd_, platform::ServiceMessage(),
+                 reason == TMMCenterUpdateType::mmcutMonitorsOnly ? kSvcMonitorsOnly : kSvcMonitorsAllInfo, 0);
+}
+
+// ---------------------------------------------------------------------------------------
+// Service window.
+
+void TWindowExtender::ServiceProc(HWND wnd, WindowMessage& message) noexcept {
+  model::RefPtr<TWindowExtender> hold(this);
+  try {
+    if (wnd_ && timerCollection_.ProcessMessage(message)) return;
+    message.Result = ::DefWindowProcA(wnd, static_cast<UINT>(message.Msg), message.WParam, message.LParam);
+  } catch (...) {
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// The hooks' view: non-subclassed windows and mouse messages reach the same path.
+
+bool TWindowExtender::HookMessageView::BeforeMessage(entry::TMessageRecord& record) {
+  if (!target_) return false;
+  WindowMessage message{record.Msg, record.WParam, record.LParam, record.Result};
+  bool handled = false;
+  try {
+    handled = target_->BeforeMessage(message);
+  } catch (...) {
+  }
+  record.WParam = message.WParam;
+  record.LParam = message.LParam;
+  record.Result = message.Result;
+  return handled;
+}
+
+void TWindowExtender::HookMessageView::AfterMessage(entry::TMessageRecord& record, bool flag) {
+  if (!target_) return;
+  WindowMessage message{record.Msg, record.WParam, record.LParam, record.Result};
+  try {
+    target_->AfterMessage(message, flag);
+  } catch (...) {
+  }
+  record.Result = message.Result;
+}
+
+entry::IMessageHandler* TWindowExtender::FindAction(const wchar_t* name) {
+  if (!name || !actions_) return nullptr;
+  model::RefPtr<IWindowPart> action = actions_->GetItemByName(name);
+  model::RefPtr<IMessageHandler> handler = action.As<IMessageHandler>();
+  if (!handler) return nullptr;
+  // Borrowed for the caller's call; the action stays in the collection meanwhile.
+  actionHandler_.Retarget(handler.Get());
+  return &actionHandler_;
+}
+
+}  // namespace dl::extender
