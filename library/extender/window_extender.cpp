@@ -7,6 +7,7 @@
 #include "library/entry/process_local_storage.h"
 #include "library/entry/shared_messages.h"
 #include "library/extender/classification_windows.h"
+#include "library/extender/noninvasive_marks.h"
 #include "library/extender/process_flags.h"
 #include "library/extender/utility_window.h"
 #include "library/extender/window_extender_rules.h"
@@ -288,8 +289,7 @@ void TWindowExtender::FollowWindow() {
     return;
   }
   if (NeedsNoninvasiveFollowing()) {
-    if (const ATOM atom = entry::Messages().noninvasiveAtom)
-      ::SetPropW(wnd_, MAKEINTATOM(atom), reinterpret_cast<HANDLE>(1));
+    MarkNoninvasive(wnd_, entry::Messages().noninvasiveAtom);
     return;
   }
   hook_ = std::make_unique<WHook>(wnd_, method);
