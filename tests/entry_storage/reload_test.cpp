@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "tests/entry_storage/probe.h"
 #include "tests/extender/test_window.h"
@@ -228,6 +230,101 @@ TEST(LibraryReload, CopiesLoadedAtTheSameTimeShareOneTrampolinePool) {
   ::FreeLibrary(b.module);
   ::FreeLibrary(c.module);
   for (const auto& path : paths) ::DeleteFileW(path.c_str());
+}
+
+// A window procedure that walks its own stack with the system's unwinder, as a debugger, a
+// profiler or a crash reporter does, looking for the frame of the code that sent the message.
+constexpr UINT kWalkMessage = WM_APP + 9;
+DWORD64 g_senderBegin = 0, g_senderEnd = 0;
+
+std::string g_walkTrace;
+std::string Where(DWORD64 address) {
+  HMODULE module = nullptr;
+  char name[MAX_PATH] = "?";
+  if (::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCSTR>(address), &module))
+    ::GetModuleFileNameA(module, name, MAX_PATH);
+  char line[MAX_PATH + 64];
+  std::snprintf(line, sizeof line, "%llx %s\n", static_cast<unsigned long long>(address), name);
+  return line;
+}
+
+bool StackWalkReaches(DWORD64 begin, DWORD64 end) {
+  CONTEXT context{};
+  ::RtlCaptureContext(&context);
+  g_walkTrace.clear();
+  for (int frame = 0; frame < 64 && context.Rip; ++frame) {
+    g_walkTrace += Where(context.Rip);
+    if (context.Rip >= begin && context.Rip < end) return true;
+    DWORD64 imageBase = 0;
+    PRUNTIME_FUNCTION function = ::RtlLookupFunctionEntry(context.Rip, &imageBase, nullptr);
+    if (!function) {
+      context.Rip = *reinterpret_cast<const DWORD64*>(context.Rsp);  // a leaf: return address on top
+      context.Rsp += 8;
+      continue;
+    }
+    void* handlerData = nullptr;
+    DWORD64 establisher = 0;
+    ::RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, context.Rip, function, &context, &handlerData, &establisher,
+                       nullptr);
+  }
+  return false;
+}
+
+LRESULT CALLBACK WalkingProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kWalkMessage) return StackWalkReaches(g_senderBegin, g_senderEnd) ? 1 : 2;
+  return ::DefWindowProcW(wnd, msg, wParam, lParam);
+}
+
+__attribute__((noinline)) LRESULT SendWalk(HWND wnd) {
+  const LRESULT result = ::SendMessageW(wnd, kWalkMessage, 0, 0);
+  asm volatile("");
+  return result;
+}
+
+void StackWalksThroughTrampolines() {
+  DWORD64 base = 0;
+  PRUNTIME_FUNCTION sender = ::RtlLookupFunctionEntry(reinterpret_cast<DWORD64>(&SendWalk), &base, nullptr);
+  ASSERT_NE(sender, nullptr);
+  g_senderBegin = base + sender->BeginAddress;
+  g_senderEnd = base + sender->EndAddress;
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &WalkingProc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"dl_stack_walk_window";
+  ::RegisterClassW(&wc);
+  HWND wnd = ::CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                               wc.hInstance, nullptr);
+  ASSERT_NE(wnd, nullptr);
+  EXPECT_EQ(SendWalk(wnd), 1) << g_walkTrace << "not subclassed";
+
+  const std::wstring pathA = TempCopy(L"walk_a"), pathB = TempCopy(L"walk_b");
+  Copy a;
+  ASSERT_TRUE(a.Load(pathA));
+  void* trampoline = a.subclass(wnd);
+  ASSERT_NE(trampoline, nullptr);
+  EXPECT_EQ(SendWalk(wnd), 1) << g_walkTrace << "through the dispatch stub of a live copy";
+  a.unsubclass();
+  ASSERT_TRUE(::FreeLibrary(a.module));
+  EXPECT_EQ(SendWalk(wnd), 1) << g_walkTrace << "through the parked forwarder, its copy gone";
+
+  Copy b;
+  ASSERT_TRUE(b.Load(pathB));
+  EXPECT_EQ(b.subclass(wnd), trampoline);
+  const LONG before = b.subclassCount();
+  EXPECT_EQ(SendWalk(wnd), 1) << g_walkTrace << "through a stub the first copy wrote, taken over by the second";
+  EXPECT_EQ(b.subclassCount(), before + 1);
+  b.unsubclass();
+  ::DestroyWindow(wnd);
+  ::FreeLibrary(b.module);
+  ::DeleteFileW(pathA.c_str());
+  ::DeleteFileW(pathB.c_str());
+}
+
+// On a thread of its own: a thread with per-thread hooks gets its sent messages from Wine 8's
+// user-mode callback dispatcher, which no unwinder gets past, whatever the window's code.
+TEST(LibraryReload, StackWalksFromAWindowProcedureUnwindThroughTrampolinesOfCopiesThatAreGone) {
+  std::thread([] { StackWalksThroughTrampolines(); }).join();
 }
 
 TEST(LibraryReload, HoldingThreadKeepsItsCopyLoadedUntilItsFunctionReturns) {
