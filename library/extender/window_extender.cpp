@@ -16,6 +16,7 @@
 #include "library/model/event_log.h"
 #include "library/model/hex.h"
 #include "library/model/params.h"
+#include "platform/process_identity.h"
 #include "platform/registered_messages.h"
 
 namespace dl::extender {
@@ -276,7 +277,7 @@ void TWindowExtender::OfferWindowToParts() {
 
 bool TWindowExtender::NeedsNoninvasiveFollowing() const {
   return extender::NeedsNoninvasiveFollowing(windowClassName_, Executable().lowerPath,
-                                             ::GetModuleHandleW(L"nvsmartmax64.dll") != nullptr);
+                                             platform::IsModuleLoaded(L"nvsmartmax64.dll"));
 }
 
 void TWindowExtender::FollowWindow() {

@@ -138,6 +138,8 @@ struct PoolState {
   Byte* freeList;
 };
 
+static_assert(sizeof(PoolState) <= entry::kTrampolinePoolStateSize);
+
 // Used only when the process-local storage cannot be had; then there are no blocks either.
 constinit PoolState g_localState{SRWLOCK_INIT, nullptr, nullptr};
 constinit std::atomic<PoolState*> g_state{nullptr};
