@@ -5,10 +5,12 @@
 #include <windows.h>
 
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/entry_storage/probe.h"
 #include "tests/extender/test_window.h"
@@ -40,6 +42,7 @@ struct Copy {
   LONG (*subclassCount)() = nullptr;
   BOOL (*startHoldingThread)(HANDLE) = nullptr;
   LONG (*busyCount)() = nullptr;
+  BOOL (*leave)(LONG, DWORD) = nullptr;
 
   template <typename F>
   void Get(F& fn, const char* name) {
@@ -57,8 +60,9 @@ struct Copy {
     Get(subclassCount, "ProbeSubclassCount");
     Get(startHoldingThread, "ProbeStartHoldingThread");
     Get(busyCount, "ProbeBusyCount");
+    Get(leave, "ProbeLeave");
     return storage && hookThread && callCount && setEnabled && subclass && unsubclass && subclassCount &&
-           startHoldingThread && busyCount;
+           startHoldingThread && busyCount && leave;
   }
   ProbeInfo Info() const {
     ProbeInfo info{};
@@ -344,6 +348,90 @@ TEST(LibraryReload, HoldingThreadKeepsItsCopyLoadedUntilItsFunctionReturns) {
   EXPECT_EQ(*counter, busy);
   ::CloseHandle(release);
   ::DeleteFileW(path.c_str());
+}
+
+// Threads that churn windows and messages, each with per-thread hooks through the stubs, while
+// the library leaves the process and comes back, again and again, at two addresses.
+TEST(LibraryReload, TwentyChurningThreadsSurviveFiftyUnloadsAndReloads) {
+  constexpr int kThreads = 20;
+  constexpr int kReloads = 50;
+  const std::wstring paths[2] = {TempCopy(L"stress_a"), TempCopy(L"stress_b")};
+  ASSERT_FALSE(paths[0].empty());
+  ASSERT_FALSE(paths[1].empty());
+
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &::DefWindowProcW;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"dl_stress_window";
+  ::RegisterClassW(&wc);
+
+  std::atomic<bool> stop{false};
+  std::atomic<int> ready{0};
+  std::array<std::atomic<long>, kThreads> rounds{};
+  std::array<DWORD, kThreads> ids{};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      ids[t] = ::GetCurrentThreadId();
+      MSG msg;
+      ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // a message queue before the hooks
+      ++ready;
+      while (!stop.load()) {
+        HWND wnd = ::CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 80, nullptr, nullptr,
+                                     wc.hInstance, nullptr);
+        for (int i = 0; i < 10; ++i) ::SendMessageW(wnd, kProbeMessage, i, 0);
+        ::PostMessageW(wnd, WM_APP, 0, 0);
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+        ::DestroyWindow(wnd);
+        ++rounds[t];
+      }
+    });
+  }
+  struct Joiner {
+    std::atomic<bool>& stop;
+    std::vector<std::thread>& threads;
+    ~Joiner() {
+      stop = true;
+      for (auto& thread : threads)
+        if (thread.joinable()) thread.join();
+    }
+  } joiner{stop, threads};
+  ASSERT_TRUE(dl::test::PumpUntil([&] { return ready.load() == kThreads; }));
+
+  // The first copy hooks every thread; its hooks stay with the threads after it has gone.
+  Copy first;
+  ASSERT_TRUE(first.Load(paths[0]));
+  auto* counter = reinterpret_cast<volatile LONG*>(first.Info().busyCounter);
+  const LONG idle = *counter;
+  for (DWORD id : ids) ASSERT_TRUE(first.hookThread(id));
+  ASSERT_TRUE(first.leave(idle, 10000));
+  ASSERT_TRUE(::FreeLibrary(first.module));
+
+  auto everyThreadMoved = [&] {
+    std::array<long, kThreads> before{};
+    for (int t = 0; t < kThreads; ++t) before[t] = rounds[t].load();
+    return dl::test::PumpUntil([&] {
+      for (int t = 0; t < kThreads; ++t)
+        if (rounds[t].load() <= before[t]) return false;
+      return true;
+    });
+  };
+  for (int i = 0; i < kReloads; ++i) {
+    SCOPED_TRACE(i);
+    Copy copy;
+    ASSERT_TRUE(copy.Load(paths[i % 2]));
+    ASSERT_TRUE(everyThreadMoved()) << "a thread hangs while a copy is loaded";
+    ASSERT_GT(copy.callCount(), 0) << "the hooks did not reach this copy";
+    ASSERT_TRUE(copy.leave(idle, 10000)) << "calls still inside the copy";
+    ASSERT_TRUE(::FreeLibrary(copy.module));
+    ASSERT_EQ(::GetModuleHandleW(paths[i % 2].c_str()), nullptr);
+    ASSERT_TRUE(everyThreadMoved()) << "a thread hangs while no copy is loaded";
+  }
+
+  stop = true;
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(*counter, idle) << "the busy counter is not back where it was";
+  for (const auto& path : paths) ::DeleteFileW(path.c_str());
 }
 
 }  // namespace
