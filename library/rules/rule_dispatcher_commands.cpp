@@ -5,6 +5,7 @@
 
 #include "library/entry/shared_messages.h"
 #include "platform/registered_messages.h"
+#include "protocol/plugin_commands.h"
 #include "protocol/service_codes.h"
 #include "library/extender/classification_windows.h"
 #include "library/rules/rule_dispatcher.h"
@@ -17,14 +18,11 @@ namespace {
 constexpr wchar_t kProcessedProperty[] = L"processed";
 constexpr UINT kDetachTimeoutMs = 1000;
 
-enum DispatcherCommand : int {
-  kCommandRulesChanged = 2,
-  kCommandServerGone = 3,
-  kCommandSettingChanged = 4,
-  kCommandServerRegistered = 33,
-  kCommandUnloading = 44,
-};
-
+constexpr int kCommandRulesChanged = protocol::kPluginRulesChanged;
+constexpr int kCommandServerGone = protocol::kPluginServerUnregistered;
+constexpr int kCommandSettingChanged = protocol::kPluginSettingChanged;
+constexpr int kCommandServerRegistered = protocol::kPluginServerRegistered;
+constexpr int kCommandUnloading = protocol::kPluginUnloading;
 
 bool ApplicationWantsWinEvent(DWORD event) noexcept {
   try {
