@@ -7,7 +7,7 @@
 #include <array>
 #include <cstddef>
 
-#include "library/entry/hook_record.h"
+#include "library/runtime/hook_record.h"
 
 namespace dl::entry {
 

@@ -4,8 +4,8 @@
 
 #include <utility>
 
-#include "library/entry/process_local_storage.h"
-#include "library/entry/shared_messages.h"
+#include "library/runtime/process_local_storage.h"
+#include "library/runtime/shared_messages.h"
 #include "library/extender/classification_windows.h"
 #include "library/extender/process_flags.h"
 #include "library/extender/utility_window.h"

@@ -13,13 +13,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include "library/entry/entry_services.h"
+#include "library/runtime/library_services.h"
 #include "library/extender/monitor_subscription.h"
 #include "library/extender/timer_collection.h"
 #include "library/extender/whook.h"
 #include "library/extender/window_part_interfaces.h"
 #include "library/model/collections.h"
-#include "library/rules/window_extender_interfaces.h"
+#include "library/extender/window_extender_interfaces.h"
 #include "platform/handles.h"
 
 namespace dl::extender {

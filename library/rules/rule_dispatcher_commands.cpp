@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
-#include "library/entry/shared_messages.h"
+#include "library/runtime/shared_messages.h"
 #include "platform/registered_messages.h"
 #include "protocol/plugin_commands.h"
 #include "protocol/service_codes.h"
@@ -23,15 +23,6 @@ constexpr int kCommandServerGone = protocol::kPluginServerUnregistered;
 constexpr int kCommandSettingChanged = protocol::kPluginSettingChanged;
 constexpr int kCommandServerRegistered = protocol::kPluginServerRegistered;
 constexpr int kCommandUnloading = protocol::kPluginUnloading;
-
-bool ApplicationWantsWinEvent(DWORD event) noexcept {
-  try {
-    auto* app = entry::Services().application.load(std::memory_order_acquire);
-    return app && app->NeedWinEventHook(event);
-  } catch (...) {
-    return false;
-  }
-}
 
 bool IsMdiChildCandidate(HWND wnd) noexcept {
   const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(wnd, GWL_EXSTYLE));
@@ -55,28 +46,13 @@ struct VisitContext {
 
 }  // namespace
 
-// The hooks' face of the thread-local hook list.
-struct TRuleDispatcher::ThreadHookListFace final : entry::IThreadLocalHookList {
-  explicit ThreadHookListFace(entry::ThreadLocalHookList& list) noexcept : list_(list) {}
-  ~ThreadHookListFace() = default;
-  bool HookThread(DWORD threadId) override { return list_.HookThread(threadId); }
-  void UnhookThread(DWORD threadId) override { list_.UnhookThread(threadId); }
-  void Clear() override { list_.Clear(); }
-
- private:
-  entry::ThreadLocalHookList& list_;
-};
-
 TRuleDispatcher::TRuleDispatcher(DispatcherEnvironment environment) : environment_(std::move(environment)) {
   SetName(entry::kRuleDispatcherPluginName);
   AddWindowMarkAtoms();
-  if (environment_.ownsProcessHooks) {
-    entry::ThreadHookSettings settings;
-    settings.reducedHookProcess = environment_.reducedHookProcess;
-    settings.needWinEventHook = &ApplicationWantsWinEvent;
-    threadHookList_ = std::make_unique<entry::ThreadLocalHookList>(settings);
-    threadHookListFace_ = std::make_unique<ThreadHookListFace>(*threadHookList_);
-    entry::Services().threadHookList.store(threadHookListFace_.get(), std::memory_order_release);
+  if (environment_.ownsProcessHooks && environment_.createThreadHookList)
+    threadHookList_ = environment_.createThreadHookList();
+  if (threadHookList_) {
+    entry::Services().threadHookList.store(threadHookList_.get(), std::memory_order_release);
     entry::InstallThreadDetachRoutine();
   }
   // No icon manager pool in this build: nothing is pushed, the flag only records the need.
@@ -110,10 +86,9 @@ void TRuleDispatcher::Destroy() noexcept {
   }
   if (threadHookList_) {
     auto& services = entry::Services();
-    entry::IThreadLocalHookList* mine = threadHookListFace_.get();
+    entry::IThreadLocalHookList* mine = threadHookList_.get();
     if (services.threadHookList.compare_exchange_strong(mine, nullptr)) entry::RemoveThreadDetachRoutine();
     threadHookList_.reset();  // unhooks every thread
-    threadHookListFace_.reset();
   }
 }
 
@@ -418,8 +393,8 @@ void TRuleDispatcher::DetachAllWindows() {
   }
 }
 
-model::RefPtr<entry::IPlugin> CreateRuleDispatcher() {
-  return model::RefPtr<entry::IPlugin>(new TRuleDispatcher(ProcessDispatcherEnvironment()));
+model::RefPtr<entry::IPlugin> CreateRuleDispatcher(DispatcherEnvironment environment) {
+  return model::RefPtr<entry::IPlugin>(new TRuleDispatcher(std::move(environment)));
 }
 
 }  // namespace dl::rules

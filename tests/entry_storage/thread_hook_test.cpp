@@ -10,7 +10,7 @@
 #include "platform/registered_messages.h"
 #include "protocol/service_codes.h"
 #include "library/entry/hook_stubs.h"
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/process_local_storage.h"
 #include "library/entry/thread_hook_list.h"
 #include "library/entry/thread_hook_procs.h"
 #include "tests/extender/test_window.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/process_local_storage.h"
 #include "library/extender/whook.h"
 #include "tests/extender/test_window.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "library/entry/process_local_storage.h"
-#include "library/entry/shared_messages.h"
+#include "library/runtime/process_local_storage.h"
+#include "library/runtime/shared_messages.h"
 #include "library/extender/utility_window.h"
 #include "library/extender/window_extender.h"
 #include "library/extender/window_extender_rules.h"

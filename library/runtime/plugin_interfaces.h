@@ -41,7 +41,7 @@ struct IPlugin : virtual model::ISlave {
 };
 
 // The embedded application as its plug-ins reach it (through the owner they are given).
-// The hook procedures use the narrower interface of entry_services.h.
+// The hook procedures use the narrower interface of library_services.h.
 struct IPluginHost : virtual model::IInterface {
   static constexpr model::Guid kIid = model::MakeGuid("{7A2B9C1D-4E5F-4061-9273-84A5B6C7D8E9}");
   virtual void Init() = 0;

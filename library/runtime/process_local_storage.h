@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "library/entry/hook_record.h"
+#include "library/runtime/hook_record.h"
 
 namespace dl::entry {
 
