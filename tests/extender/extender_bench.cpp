@@ -13,7 +13,7 @@
 #include "library/extender/classification_atoms.h"
 #include "library/extender/window_extender.h"
 #include "library/model/class_registry.h"
-#include "tests/extender/test_window.h"
+#include "tests/extender/logged_window.h"
 
 namespace {
 

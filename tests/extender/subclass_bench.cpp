@@ -11,7 +11,7 @@
 #include "library/runtime/process_local_storage.h"
 #include "library/entry/thread_hook_list.h"
 #include "library/extender/whook.h"
-#include "tests/extender/test_window.h"
+#include "tests/extender/logged_window.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "library/runtime/process_local_storage.h"
 #include "library/extender/timer_collection.h"
 #include "library/extender/utility_window.h"
-#include "tests/extender/test_window.h"
+#include "tests/extender/logged_window.h"
 
 namespace {
 

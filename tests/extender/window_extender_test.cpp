@@ -16,8 +16,8 @@
 #include "library/model/event_log.h"
 #include "library/model/hex.h"
 #include "platform/registered_messages.h"
-#include "tests/extender/extender_fixture.h"
-#include "tests/extender/test_window.h"
+#include "tests/extender/window_parts_fixture.h"
+#include "tests/extender/logged_window.h"
 
 namespace dl::extender {
 namespace {

@@ -8,7 +8,7 @@
 #include "library/entry/thread_hook_list.h"
 #include "library/entry/thread_hook_procs.h"
 #include "library/extender/whook.h"
-#include "tests/entry_storage/probe.h"
+#include "tests/runtime/library_copy_probe.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/extender/extender_fixture.h"
+#include "tests/extender/window_parts_fixture.h"
 
 #include <stdexcept>
 
