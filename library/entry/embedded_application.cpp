@@ -1,6 +1,7 @@
 #include "library/entry/embedded_application.h"
 
 #include "protocol/messenger_names.h"
+#include "protocol/server_commands.h"
 
 namespace dl::entry {
 namespace {
@@ -111,7 +112,9 @@ void TEmbeddedApplication::OnMessageFromServer(HWND receiverWnd, std::wstring_vi
                                                const CommandData& data) {
   const auto prefix = receiver.find(kPluginsPrefix);
   if (prefix == std::wstring_view::npos) {
-    if ((commandCode == 82 || commandCode == 83) && environment_.monitorCommand)
+    if ((commandCode == static_cast<int>(protocol::kCommandMonitorsRebuild) ||
+         commandCode == static_cast<int>(protocol::kCommandMonitorsRefresh)) &&
+        environment_.monitorCommand)
       environment_.monitorCommand(commandCode);
     return;  // every other command without a plug-in path is dropped
   }

@@ -25,7 +25,7 @@ struct ApplicationEnvironment {
   std::function<void(bool)> setHookRecordEnabled;
   // A top-level window by class and title, or none.
   std::function<HWND(const char* className, const char* title)> findWindow;
-  // Commands 82 (rebuild) and 83 (refresh) of the multi-monitor center.
+  // The multi-monitor center's rebuild and refresh commands (protocol/server_commands.h).
   std::function<void(int commandCode)> monitorCommand;
   // Creates the two plug-ins, in this order.
   std::function<model::RefPtr<IPlugin>()> createRuleDispatcher;

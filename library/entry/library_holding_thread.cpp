@@ -3,6 +3,7 @@
 #include <new>
 
 #include "library/entry/process_local_storage.h"
+#include "platform/current_module.h"
 
 namespace dl::entry {
 namespace {
@@ -29,26 +30,14 @@ DWORD WINAPI HoldingThreadMain(void* parameter) noexcept {
   ::FreeLibraryAndExitThread(start.module, result);
 }
 
-HMODULE ReferenceThisLibrary() noexcept {
-  using GetModuleHandleExAFn = BOOL(WINAPI*)(DWORD, LPCSTR, HMODULE*);
-  auto fn = reinterpret_cast<GetModuleHandleExAFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetModuleHandleExA")));
-  HMODULE module = nullptr;
-  if (fn) {
-    if (!fn(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&HoldingThreadMain), &module))
-      module = nullptr;
-  } else {
-    module = ::LoadLibraryW(L"dlmemb64.dll");
-  }
-  return module;
-}
-
 }  // namespace
 
 bool StartLibraryHoldingThread(HoldingThreadFunction function, void* argument, HANDLE* threadHandle) noexcept {
   if (threadHandle) *threadHandle = nullptr;
   if (!function) return false;
-  HMODULE module = ReferenceThisLibrary();
+  // The copy this code runs in, never one found by file name: with two copies loaded, a name
+  // would pin the other one.
+  HMODULE module = platform::ReferenceCurrentModule();
   if (!module) return false;
   StorageCountIn();
   auto* block = new (std::nothrow) StartBlock{function, argument, nullptr, module};

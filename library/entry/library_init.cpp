@@ -13,8 +13,10 @@
 #include "library/entry/thread_hook_client.h"
 #include "library/extender/classification_atoms.h"
 #include "library/extender/classification_windows.h"
+#include "library/extender/monitor_subscription.h"
 #include "library/extender/process_flags.h"
 #include "library/extender/wndproc_trampoline.h"
+#include "library/link/process_monitor_center.h"
 
 namespace dl::entry {
 namespace {
@@ -46,6 +48,18 @@ void ComputeGate() {
   SetProcessGate(flags, inputs.os);
 }
 
+// The process's multi-monitor center, and the extenders' way to subscribe to it.
+void StartMonitorCenter() noexcept {
+  link::CreateProcessMonitorCenter();
+  extender::SetMonitorSubscriptionRoutines(
+      {&link::SubscribeToProcessMonitorCenter, &link::UnsubscribeFromProcessMonitorCenter});
+}
+
+void StopMonitorCenter() noexcept {
+  extender::SetMonitorSubscriptionRoutines({});
+  link::ReleaseProcessMonitorCenter();
+}
+
 void StartApplication() noexcept {
   g_applicationStarted.store(true, std::memory_order_release);
   IEmbeddedApplication* app = CreateEmbeddedApplication();
@@ -74,6 +88,7 @@ void OnProcessAttach(HINSTANCE instance) noexcept {
   extender::RegisterClassAtoms();
   (void)extender::CurrentProcessFlags();
   Services().isTopLevelApplicationWindow.store(&extender::IsTopLevelApplicationWindow, std::memory_order_release);
+  StartMonitorCenter();
   AllowSharedMessagesThroughFilter();
   try {
     ComputeGate();
@@ -104,6 +119,7 @@ void OnProcessDetach(bool processTerminating) noexcept {
   // A terminating process is ending anyway: nothing is torn down then.
   if (terminating) return;
   if (ProcessGate().inert) {
+    StopMonitorCenter();
     ReleaseHookStubs();
     return;
   }
@@ -117,6 +133,8 @@ void OnProcessDetach(bool processTerminating) noexcept {
     } catch (...) {
     }
   }
+  // The extenders have unsubscribed in Done.
+  StopMonitorCenter();
   SetThreadHookClient(nullptr);
   FreeAllRecords();
   ReleaseSharedAtoms();

@@ -7,6 +7,7 @@
 #include "library/entry/plugin_builtin.h"
 #include "library/entry/process_gate.h"
 #include "library/extender/window_extender.h"
+#include "library/link/process_monitor_center.h"
 
 namespace dl::entry {
 namespace {
@@ -38,8 +39,8 @@ ApplicationEnvironment ProcessApplicationEnvironment() {
   env.setHookRecordEnabled = [](bool enabled) { SetHookStubsEnabled(enabled); };
   env.findWindow = [](const char* className, const char* title) { return ::FindWindowA(className, title); };
   env.reducedHookProcess = ProcessGate().reducedHook;
-  // The messenger members are filled once the client exists (CreateProcessMessenger); the
-  // multi-monitor center binds its member here once it exists in the library.
+  env.monitorCommand = [](int commandCode) { link::OnMonitorCommand(commandCode); };
+  // The messenger members are filled once the client exists (CreateProcessMessenger).
   return env;
 }
 

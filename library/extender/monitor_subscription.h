@@ -1,17 +1,14 @@
 #pragma once
 // How a window extender hears of monitor changes: it subscribes to the process's multi-monitor
-// center client. The client installs its subscribe/unsubscribe routines here when it exists;
-// until then subscribing does nothing and no update arrives.
-#include "library/model/interfaces.h"
+// center client. The library's start connects the center's subscribe/unsubscribe routines
+// here once the center exists; until then subscribing does nothing and no update arrives.
+#include "library/link/monitor_center_interfaces.h"
 
 namespace dl::extender {
 
-enum class TMMCenterUpdateType { mmcutAllInfo = 0, mmcutMonitorsOnly = 1 };
-
-struct IMMCenterSubscriber : virtual model::IInterface {
-  static constexpr model::Guid kIid = model::MakeGuid("{6D3E8B20-4A71-4F9C-B5E2-09C7D1A8F364}");
-  virtual void OnMMCenterUpdate(TMMCenterUpdateType reason) = 0;
-};
+// The subscriber interface belongs to the center, one layer down.
+using link::IMMCenterSubscriber;
+using link::TMMCenterUpdateType;
 
 struct MonitorSubscriptionRoutines {
   void (*subscribe)(IMMCenterSubscriber*) noexcept = nullptr;

@@ -1,4 +1,4 @@
-#include "host/registry_value.h"
+#include "platform/registry_value.h"
 
 #include <cstring>
 #include <cwchar>
@@ -6,7 +6,7 @@
 
 #include "platform/handles.h"
 
-namespace dl::host {
+namespace dl::platform {
 namespace {
 struct RawValue {
   DWORD type = REG_NONE;
@@ -14,7 +14,7 @@ struct RawValue {
 };
 
 std::optional<RawValue> ReadRaw(HKEY root, const wchar_t* subKey, const wchar_t* name) {
-  platform::UniqueRegKey key;
+  UniqueRegKey key;
   if (::RegOpenKeyExW(root, subKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return std::nullopt;
   RawValue value;
   DWORD size = 0;
@@ -72,4 +72,4 @@ std::optional<bool> ReadRegistryBool(HKEY root, const wchar_t* subKey, const wch
   return std::nullopt;
 }
 
-}  // namespace dl::host
+}  // namespace dl::platform

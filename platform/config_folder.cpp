@@ -1,4 +1,4 @@
-#include "host/config_folder.h"
+#include "platform/config_folder.h"
 
 #include <windows.h>
 
@@ -9,9 +9,9 @@
 #include <optional>
 
 #include "protocol/product_names.h"
-#include "host/registry_value.h"
+#include "platform/registry_value.h"
 
-namespace dl::host {
+namespace dl::platform {
 namespace {
 bool IsDirectory(const std::wstring& path) {
   DWORD attrs = ::GetFileAttributesW(path.c_str());
@@ -53,6 +53,18 @@ std::wstring ProductFolderUnder(int csidl, bool shareWithEveryone) {
   return folder;
 }
 
+std::wstring TempFolder() {
+  std::wstring path(MAX_PATH + 1, L'\0');
+  DWORD n = ::GetTempPathW(static_cast<DWORD>(path.size()), path.data());
+  if (n > path.size()) {
+    path.resize(n);
+    n = ::GetTempPathW(static_cast<DWORD>(path.size()), path.data());
+  }
+  if (n == 0 || n > path.size()) return {};
+  path.resize(n);
+  return path;
+}
+
 const std::wstring& SharedFolder() {
   // Computed once per run, so each folder is given its list at most once.
   static const std::wstring folder = ProductFolderUnder(CSIDL_COMMON_APPDATA, true);
@@ -79,4 +91,9 @@ std::wstring LookUpConfigFolder() {
   return ResolveConfigFolder(location.value_or(L"3"));
 }
 
-}  // namespace dl::host
+std::wstring EventLogPath(const std::wstring& configFolder) {
+  if (!configFolder.empty()) return configFolder + protocol::kEventLogFileName;
+  return TempFolder() + protocol::kInitErrorLogFileName;
+}
+
+}  // namespace dl::platform

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace dl::host {
+namespace dl::platform {
 
 std::optional<std::wstring> ReadRegistryString(HKEY root, const wchar_t* subKey, const wchar_t* name);
 
@@ -13,4 +13,4 @@ std::optional<std::wstring> ReadRegistryString(HKEY root, const wchar_t* subKey,
 // "True"/"False" in any case. nullopt when missing or unreadable.
 std::optional<bool> ReadRegistryBool(HKEY root, const wchar_t* subKey, const wchar_t* name);
 
-}  // namespace dl::host
+}  // namespace dl::platform

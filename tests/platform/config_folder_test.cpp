@@ -2,11 +2,11 @@
 
 #include <shlobj.h>
 
-#include "host/config_folder.h"
+#include "platform/config_folder.h"
 #include "protocol/product_names.h"
 #include "tests/host/host_test_support.h"
 
-namespace dl::host {
+namespace dl::platform {
 namespace {
 
 std::wstring Known(int csidl) {
@@ -20,8 +20,15 @@ bool IsDirectory(const std::wstring& path) {
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+TEST(EventLogPaths, EmptyConfigFolderUsesTheInitErrorLogInTemp) {
+  wchar_t temp[MAX_PATH + 1];
+  DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
+  EXPECT_EQ(EventLogPath(L""), std::wstring(temp, n) + L"Deskloom_init_errors.log");
+  EXPECT_EQ(EventLogPath(L"C:\\cfg\\"), L"C:\\cfg\\CenterEvents.log");
+}
+
 TEST(ConfigFolder, ValuesChooseTheFolder) {
-  test::TempFolder custom(L"cfg");
+  host::test::TempFolder custom(L"cfg");
   std::wstring customNoSlash = custom.Path();
   customNoSlash.pop_back();
   const std::wstring perUser = Known(CSIDL_APPDATA);
@@ -42,9 +49,9 @@ TEST(ConfigFolder, SharedFolderIsCreatedUnderCommonAppData) {
 }
 
 TEST(ConfigFolder, CurrentUserValueWinsOverMachineValue) {
-  test::TempFolder user(L"cfgu"), machine(L"cfgm");
-  test::RegistryValueOverride userValue(HKEY_CURRENT_USER, protocol::kProductKey, L"ConfigFilesLocation");
-  test::RegistryValueOverride machineValue(HKEY_LOCAL_MACHINE, protocol::kProductKey, L"ConfigFilesLocation");
+  host::test::TempFolder user(L"cfgu"), machine(L"cfgm");
+  host::test::RegistryValueOverride userValue(HKEY_CURRENT_USER, protocol::kProductKey, L"ConfigFilesLocation");
+  host::test::RegistryValueOverride machineValue(HKEY_LOCAL_MACHINE, protocol::kProductKey, L"ConfigFilesLocation");
   userValue.SetString(user.Path());
   machineValue.SetString(machine.Path());
   EXPECT_EQ(LookUpConfigFolder(), user.Path());
@@ -55,4 +62,4 @@ TEST(ConfigFolder, CurrentUserValueWinsOverMachineValue) {
 }
 
 }  // namespace
-}  // namespace dl::host
+}  // namespace dl::platform
