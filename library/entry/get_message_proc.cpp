@@ -3,7 +3,7 @@
 // the thread-hook lookup and the next hook.
 #include <atomic>
 
-#include "library/entry/entry_services.h"
+#include "library/runtime/library_services.h"
 #include "library/entry/global_hook_procs.h"
 #include "library/entry/hook_helpers.h"
 #include "library/extender/classification_atoms.h"
@@ -11,10 +11,10 @@
 #include "library/extender/noninvasive_marks.h"
 #include "library/entry/noninvasive_records.h"
 #include "library/entry/process_gate.h"
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/process_local_storage.h"
 #include "protocol/service_codes.h"
 #include "library/entry/service_commands.h"
-#include "library/entry/shared_messages.h"
+#include "library/runtime/shared_messages.h"
 #include "platform/handles.h"
 
 namespace dl::entry {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/process_local_storage.h"
 #include "library/entry/thread_hook_procs.h"
 
 namespace dl::entry {

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "library/entry/hook_record.h"
+#include "library/runtime/hook_record.h"
 
 namespace dl::entry {
 

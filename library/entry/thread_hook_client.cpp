@@ -2,11 +2,11 @@
 
 #include <cwchar>
 
-#include "library/entry/entry_services.h"
+#include "library/runtime/library_services.h"
 #include "library/entry/hook_helpers.h"
 #include "library/entry/process_gate.h"
 #include "protocol/service_codes.h"
-#include "library/entry/shared_messages.h"
+#include "library/runtime/shared_messages.h"
 #include "library/extender/classification_atoms.h"
 #include "library/extender/noninvasive_marks.h"
 #include "library/rules/never_extended_classes.h"

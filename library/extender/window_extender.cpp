@@ -4,8 +4,8 @@
 
 #include <utility>
 
-#include "library/entry/process_local_storage.h"
-#include "library/entry/shared_messages.h"
+#include "library/runtime/process_local_storage.h"
+#include "library/runtime/shared_messages.h"
 #include "library/extender/classification_windows.h"
 #include "library/extender/noninvasive_marks.h"
 #include "library/extender/process_flags.h"
@@ -340,7 +340,7 @@ void TWindowExtender::DetachWindow() {
   checkExtenderTimer_ = nullptr;
   officeTimer_ = nullptr;
   officeRecheckTimer_ = nullptr;
-  colorizationChangeTimer_ = nullptr;
+  colorChange_.reset();
   if (appFrameInputSinkWnd_) {
     UnsubclassChildWindow(appFrameInputSinkWnd_, this);
     appFrameInputSinkWnd_ = nullptr;
@@ -349,12 +349,15 @@ void TWindowExtender::DetachWindow() {
   // previous procedure, never this object.
   hook_.reset();
   consoleFollowed_ = false;
+  tooltip_.reset();
   auto detach = [](IWindowPart& part) {
     if (part.IsAttached()) part.DetachWindow();
   };
   ForEachPart(triggers_.Get(), true, detach);
   ForEachPart(actions_.Get(), true, detach);
   if (toolbox_) detach(*toolbox_);
+  // After the parts: they may still have finished their own transparency or cloaking.
+  DetachWindowServices();
   {
     // Children subclassed for parts that never let them go: unhooked with the window.
     std::lock_guard lock(subclassedWindowsLock_);

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/process_local_storage.h"
 #include "library/extender/wndproc_trampoline_layout.h"
 #include "platform/handles.h"
 

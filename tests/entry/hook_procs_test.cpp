@@ -8,14 +8,14 @@
 
 #include <gtest/gtest.h>
 
-#include "library/entry/entry_services.h"
+#include "library/runtime/library_services.h"
 #include "library/entry/global_hook_procs.h"
 #include "library/entry/library_init.h"
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/process_local_storage.h"
 #include "platform/registered_messages.h"
 #include "protocol/entry_state.h"
 #include "protocol/service_codes.h"
-#include "library/entry/shared_messages.h"
+#include "library/runtime/shared_messages.h"
 #include "library/extender/noninvasive_marks.h"
 #include "platform/handles.h"
 #include "tests/entry/fake_collaborators.h"

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "library/entry/hook_record.h"
+#include "library/runtime/hook_record.h"
 
 namespace dl::entry {
 

@@ -1,4 +1,4 @@
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/process_local_storage.h"
 
 #include <cstdio>
 

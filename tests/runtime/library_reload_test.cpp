@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "tests/entry_storage/probe.h"
-#include "tests/extender/test_window.h"
+#include "tests/runtime/library_copy_probe.h"
+#include "tests/extender/logged_window.h"
 #include "tests/support/bin_dir.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// Per-thread hooks through the stubs, and their release on the owning thread.
+// Per-thread hooks through the stubs, and their release on the owning thread; the stub code itself.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,10 +10,10 @@
 #include "platform/registered_messages.h"
 #include "protocol/service_codes.h"
 #include "library/entry/hook_stubs.h"
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/process_local_storage.h"
 #include "library/entry/thread_hook_list.h"
 #include "library/entry/thread_hook_procs.h"
-#include "tests/extender/test_window.h"
+#include "tests/extender/logged_window.h"
 
 namespace {
 
@@ -103,13 +103,6 @@ class ThreadHooks : public ::testing::Test {
   dl::test::WindowLog log;
   HWND wnd = nullptr;
 };
-
-TEST(ProcessLocalStorageName, IsThePrefixAndEightUpperCaseHexDigits) {
-  EXPECT_EQ(ProcessLocalStorageName(0x1A2B),
-            L"Local\\{9C036AFE-384D-45E4-A34C-450946964A7D}_EALocalStorageV8147_00001A2B");
-  const std::wstring name = ProcessLocalStorageName(0xDEADBEEF);
-  EXPECT_EQ(name.substr(name.size() - 9), L"_DEADBEEF");
-}
 
 TEST(HookStubCode, BothMarksCarryTheRecordAddressAndNothingElseChanges) {
   std::array<unsigned char, kStubTemplateSize> code{};

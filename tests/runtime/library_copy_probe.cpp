@@ -3,12 +3,12 @@
 #include <windows.h>
 
 #include "library/entry/hook_stubs.h"
-#include "library/entry/library_holding_thread.h"
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/library_holding_thread.h"
+#include "library/runtime/process_local_storage.h"
 #include "library/entry/thread_hook_list.h"
 #include "library/entry/thread_hook_procs.h"
 #include "library/extender/whook.h"
-#include "tests/entry_storage/probe.h"
+#include "tests/runtime/library_copy_probe.h"
 
 namespace {
 
