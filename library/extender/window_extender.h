@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "library/entry/entry_services.h"
+#include "library/runtime/library_services.h"
 #include "library/extender/color_change_debounce.h"
 #include "library/extender/dpi_queries.h"
 #include "library/extender/frame_icons.h"
@@ -24,7 +24,7 @@
 #include "library/extender/window_cloaking.h"
 #include "library/extender/window_part_interfaces.h"
 #include "library/model/collections.h"
-#include "library/rules/window_extender_interfaces.h"
+#include "library/extender/window_extender_interfaces.h"
 #include "platform/handles.h"
 
 namespace dl::extender {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "library/entry/plugin_interfaces.h"
+#include "library/runtime/plugin_interfaces.h"
 #include "library/extender/wndproc_trampoline.h"
 #include "library/model/items.h"
 

@@ -13,7 +13,7 @@
 #include "library/extender/process_flags.h"
 #include "library/extender/window_extender.h"
 #include "platform/registered_messages.h"
-#include "tests/extender/extender_fixture.h"
+#include "tests/extender/window_parts_fixture.h"
 #include "tests/support/pump.h"
 #include "tests/support/window_class.h"
 

@@ -6,8 +6,8 @@
 #include "library/extender/process_flags.h"
 #include "library/extender/window_extender.h"
 #include "platform/registered_messages.h"
-#include "tests/extender/extender_fixture.h"
-#include "tests/extender/test_window.h"
+#include "tests/extender/window_parts_fixture.h"
+#include "tests/extender/logged_window.h"
 
 namespace dl::extender {
 namespace {

@@ -19,9 +19,9 @@
 #include "library/extender/window_transparency.h"
 #include "library/link/process_monitor_center.h"
 #include "platform/registered_messages.h"
-#include "tests/extender/extender_fixture.h"
+#include "tests/extender/window_parts_fixture.h"
 #include "tests/extender/services_test_support.h"
-#include "tests/extender/test_window.h"
+#include "tests/extender/logged_window.h"
 
 namespace dl::extender {
 namespace {

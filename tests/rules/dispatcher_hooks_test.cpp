@@ -6,11 +6,12 @@
 #include <chrono>
 #include <cstdio>
 
-#include "library/entry/entry_services.h"
+#include "library/runtime/library_services.h"
+#include "library/entry/dispatcher_environment.h"
 #include "library/entry/hook_stubs.h"
 #include "library/entry/hook_helpers.h"
-#include "library/entry/process_local_storage.h"
-#include "library/entry/shared_messages.h"
+#include "library/runtime/process_local_storage.h"
+#include "library/runtime/shared_messages.h"
 #include "library/entry/thread_hook_client.h"
 #include "library/extender/classification_atoms.h"
 #include "library/extender/classification_windows.h"
@@ -52,6 +53,7 @@ class DispatcherHooksTest : public ::testing::Test {
     };
     DispatcherEnvironment env = TestEnvironment(blocks, notices);
     env.ownsProcessHooks = true;
+    env.createThreadHookList = entry::ThreadHookListMaker(env.reducedHookProcess);
     dispatcher = model::RefPtr<TRuleDispatcher>(new TRuleDispatcher(std::move(env)));
     dispatcher->Init(nullptr);
     ASSERT_EQ(entry::Services().processHook.load(), static_cast<entry::IProcessHook*>(dispatcher.Get()));

@@ -1,11 +1,6 @@
-// The library's own dispatcher in this process: its flags, and the shared blocks read
-// through the mapping wrappers and the rule lookup.
-#include "library/entry/messenger_binding.h"
-#include "library/entry/process_gate.h"
-#include "library/extender/process_flags.h"
-#include "library/model/event_log.h"
-#include "library/rules/regex_library.h"
-#include "library/rules/rule_dispatcher.h"
+#include "library/rules/mapped_block_sources.h"
+
+#include "library/rules/mapping_wrapper.h"
 #include "library/rules/window_rule_lookup.h"
 #include "platform/text.h"
 
@@ -57,30 +52,19 @@ class MappedRuleBlock final : public IRuleBlock {
 
 }  // namespace
 
-DispatcherEnvironment ProcessDispatcherEnvironment() {
-  DispatcherEnvironment env;
-  const auto& flags = extender::CurrentProcessFlags();
-  env.reducedHookProcess = entry::ProcessGate().reducedHook;
-  env.explorerProcess = flags.shell;
-  env.shellExperienceHost = flags.shellExperienceHost;
-  env.blocks.openServiceBlock = []() -> std::unique_ptr<IServiceBlock> {
+BlockSources MappedBlockSources() {
+  BlockSources blocks;
+  blocks.openServiceBlock = []() -> std::unique_ptr<IServiceBlock> {
     model::RefPtr<TMappingWrapper> view = OpenServiceBlock();
     if (!view || !view->Valid()) return nullptr;
     return std::make_unique<MappedServiceBlock>(std::move(view));
   };
-  env.blocks.openRuleBlock = [](std::uint32_t id) -> std::unique_ptr<IRuleBlock> {
+  blocks.openRuleBlock = [](std::uint32_t id) -> std::unique_ptr<IRuleBlock> {
     model::RefPtr<TMappingWrapper> view = OpenRuleBlock(id);
     if (!view || !view->Valid()) return nullptr;  // a size field of 0 opens nothing
     return std::make_unique<MappedRuleBlock>(std::move(view));
   };
-  env.setRegexFolder = [](const std::wstring& folder) { SetRegexLibraryFolder(folder); };
-  env.unloadRegex = [] { UnloadRegexLibrary(); };
-  // The service block's logging switch governs the library's event log in this process.
-  env.setEventLogEnabled = [](bool enabled) { model::SetEventLogEnabled(enabled); };
-  env.sendToServer = [](const std::string& receiver, int code, const std::string& data) {
-    entry::SendToMainProgram(platform::AnsiToWide(receiver), code, data);
-  };
-  return env;
+  return blocks;
 }
 
 }  // namespace dl::rules

@@ -1,9 +1,9 @@
-#include "tests/extender/extender_fixture.h"
+#include "tests/extender/window_parts_fixture.h"
 
 #include <stdexcept>
 
-#include "library/entry/process_local_storage.h"
-#include "library/entry/shared_messages.h"
+#include "library/runtime/process_local_storage.h"
+#include "library/runtime/shared_messages.h"
 #include "library/extender/classification_atoms.h"
 #include "library/model/class_registry.h"
 #include "platform/registered_messages.h"

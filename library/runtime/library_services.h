@@ -110,6 +110,13 @@ class IThreadLocalHookList {
   ~IThreadLocalHookList() = default;
 };
 
+// A thread-local hook list held by its creator (the rule dispatcher); destroying it unhooks
+// every thread it hooked.
+class IOwnedThreadHookList : public IThreadLocalHookList {
+ public:
+  virtual ~IOwnedThreadHookList() = default;
+};
+
 using ThreadRoutine = void (*)() noexcept;
 
 struct LibraryServices {
@@ -134,9 +141,6 @@ struct LibraryServices {
 };
 
 LibraryServices& Services() noexcept;
-
-// Creates this process's embedded application, or none while the library carries none.
-IEmbeddedApplication* CreateEmbeddedApplication() noexcept;
 
 // Makes the thread-local hook list's UnhookThread run for every ending thread.
 void InstallThreadDetachRoutine() noexcept;

@@ -1,4 +1,4 @@
-#include "library/entry/entry_services.h"
+#include "library/runtime/library_services.h"
 
 namespace dl::entry {
 namespace {

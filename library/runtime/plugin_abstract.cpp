@@ -1,4 +1,4 @@
-#include "library/entry/plugin_abstract.h"
+#include "library/runtime/plugin_abstract.h"
 
 #include "protocol/frame_codec.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "library/entry/entry_services.h"
-#include "library/entry/plugin_interfaces.h"
+#include "library/runtime/library_services.h"
+#include "library/runtime/plugin_interfaces.h"
 #include "library/model/items.h"
 
 namespace dl::rules {

@@ -9,6 +9,7 @@
 
 #include "library/model/interfaces.h"
 #include "library/model/items.h"
+#include "protocol/plugin_commands.h"
 
 namespace dl::entry {
 
@@ -40,7 +41,7 @@ struct IPlugin : virtual model::ISlave {
 };
 
 // The embedded application as its plug-ins reach it (through the owner they are given).
-// The hook procedures use the narrower interface of entry_services.h.
+// The hook procedures use the narrower interface of library_services.h.
 struct IPluginHost : virtual model::IInterface {
   static constexpr model::Guid kIid = model::MakeGuid("{7A2B9C1D-4E5F-4061-9273-84A5B6C7D8E9}");
   virtual void Init() = 0;
@@ -58,13 +59,11 @@ struct IPluginHost : virtual model::IInterface {
 inline constexpr wchar_t kRuleDispatcherPluginName[] = L"RuleDispatcher";
 inline constexpr wchar_t kVirtualDesktopsPluginName[] = L"VirtualDesktops";
 
-// Codes the application broadcasts to every plug-in.
-enum PluginBroadcast : int {
-  kBroadcastServerUnregistered = 3,
-  kBroadcastServerRegistered = 33,
-  kBroadcastUnloading = 44,
-  kBroadcastShellServerRegistered = 89,
-  kBroadcastShellServerUnregistered = 90,
-};
+// Codes the application broadcasts to every plug-in: the contract's plug-in commands.
+inline constexpr int kBroadcastServerUnregistered = protocol::kPluginServerUnregistered;
+inline constexpr int kBroadcastServerRegistered = protocol::kPluginServerRegistered;
+inline constexpr int kBroadcastUnloading = protocol::kPluginUnloading;
+inline constexpr int kBroadcastShellServerRegistered = protocol::kPluginShellServerRegistered;
+inline constexpr int kBroadcastShellServerUnregistered = protocol::kPluginShellServerUnregistered;
 
 }  // namespace dl::entry

@@ -1,8 +1,8 @@
-#include "library/entry/library_holding_thread.h"
+#include "library/runtime/library_holding_thread.h"
 
 #include <new>
 
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/process_local_storage.h"
 #include "platform/current_module.h"
 
 namespace dl::entry {

@@ -1,4 +1,4 @@
-#include "tests/extender/test_window.h"
+#include "tests/extender/logged_window.h"
 
 #include <algorithm>
 

@@ -3,12 +3,12 @@
 #include <windows.h>
 
 #include "library/entry/hook_stubs.h"
-#include "library/entry/library_holding_thread.h"
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/library_holding_thread.h"
+#include "library/runtime/process_local_storage.h"
 #include "library/entry/thread_hook_list.h"
 #include "library/entry/thread_hook_procs.h"
 #include "library/extender/whook.h"
-#include "tests/entry_storage/probe.h"
+#include "tests/runtime/library_copy_probe.h"
 
 namespace {
 
@@ -93,3 +93,15 @@ extern "C" BOOL ProbeStartHoldingThread(HANDLE release) {
   return StartLibraryHoldingThread(&WaitForRelease, release);
 }
 extern "C" LONG ProbeBusyCount() { return StorageBusyCount(); }
+
+// Leaving as the library leaves a process: the handlers are cleared first, then the copy waits
+// until no call is inside (a stub counts a call in before it reads a handler), then it may go.
+extern "C" BOOL ProbeLeave(LONG idle, DWORD timeoutMs) {
+  ReleaseHookStubs();
+  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+  while (StorageBusyCount() > idle) {
+    if (::GetTickCount64() > deadline) return FALSE;
+    ::Sleep(1);
+  }
+  return TRUE;
+}

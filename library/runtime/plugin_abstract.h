@@ -1,7 +1,7 @@
 #pragma once
 // Base of every plug-in: a named item that keeps its owner between Init and Done and
 // ignores commands and window messages unless a subclass handles them.
-#include "library/entry/plugin_interfaces.h"
+#include "library/runtime/plugin_interfaces.h"
 
 namespace dl::entry {
 

@@ -1,4 +1,4 @@
-#include "library/entry/shared_messages.h"
+#include "library/runtime/shared_messages.h"
 
 #include "platform/registered_messages.h"
 #include "protocol/message_names.h"
