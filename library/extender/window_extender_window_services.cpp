@@ -5,6 +5,7 @@
 
 #include "library/extender/window_extender.h"
 #include "library/extender/window_transparency.h"
+#include "library/link/process_monitor_center.h"
 
 namespace dl::extender {
 namespace {
@@ -83,6 +84,11 @@ void TWindowExtender::ShowSizeMoveTooltip(int index, const std::wstring& caption
   if (!tooltip_) {
     if (caption.empty()) return;  // nothing to show, nothing to hide
     tooltip_ = std::make_unique<SizeMoveTooltip>(wnd_);
+    // The monitor layout the main program published; the system's where there is none.
+    tooltip_->SetWorkAreaSource([](POINT point, RECT& area) {
+      const model::RefPtr<link::TMultiMonitorCenter> center = link::ProcessMonitorCenter();
+      return center && center->GetDesktopMonitorWorkRectForPoint(point, area);
+    });
   }
   tooltip_->Show(index, caption);
 }

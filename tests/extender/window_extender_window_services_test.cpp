@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "library/extender/window_extender.h"
 #include "library/extender/window_services_rules.h"
 #include "library/extender/window_transparency.h"
+#include "library/link/process_monitor_center.h"
 #include "platform/registered_messages.h"
 #include "tests/extender/window_parts_fixture.h"
 #include "tests/extender/services_test_support.h"
@@ -220,6 +222,30 @@ TEST_F(ExtenderFixture, TheTooltipGoesWithTheWindowAndWithTheExtender) {
     if (::IsWindow(wnd)) ::DestroyWindow(wnd);
     owner->closes.clear();
   }
+}
+
+TEST_F(WindowServicesTest, TheTooltipKeepsToTheWorkAreaOfTheMonitorCenter) {
+  // One monitor whose work area ends at y 330, as the main program may publish it.
+  const HMONITOR monitor = ::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  link::MonitorSources sources{
+      [] { return std::optional<link::DeviceRecords>(link::DeviceRecords{{u"\\\\.\\DISPLAY1", {0, 0, 1000, 700}, true, false}}); },
+      [monitor](bool) {
+        return std::vector<link::ProcessMonitor>{{monitor, {0, 0, 1000, 700}, {0, 0, 1000, 330}, L"\\\\.\\DISPLAY1"}};
+      }};
+  link::ReleaseProcessMonitorCenter();
+  link::CreateProcessMonitorCenter(sources);
+  ASSERT_TRUE(::SetCursorPos(300, 300));
+  POINT at{};
+  ASSERT_TRUE(PumpUntil([&] { return ::GetCursorPos(&at) && at.x == 300 && at.y == 300; }));
+  ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+  handler->ShowSizeMoveTooltip(0, L"10, 20");
+  const HWND tooltip = handler->GetSizeMoveTooltipWindow();
+  RECT rc{};
+  EXPECT_TRUE(PumpUntil([&] { return ::IsWindowVisible(tooltip) && ::GetWindowRect(tooltip, &rc) && rc.left > -30000; }));
+  link::ReleaseProcessMonitorCenter();
+  // Below the cursor it would cross 330: above it by the offset instead (one pixel of border).
+  const int offset = static_cast<int>(20 * test::ExpectedDpi() / 96);
+  EXPECT_NEAR(rc.bottom, 300 - offset, 1);
 }
 
 // ---------------------------------------------------------------------------------------
