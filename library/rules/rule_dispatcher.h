@@ -24,6 +24,7 @@
 #include "library/entry/plugin_abstract.h"
 #include "library/entry/thread_hook_list.h"
 #include "library/rules/caption_tracking.h"
+#include "library/extender/classification_rules.h"
 #include "library/rules/rule_source.h"
 #include "library/rules/window_extender_interfaces.h"
 #include "platform/handles.h"
@@ -111,7 +112,7 @@ class TRuleDispatcher : public entry::TAbstractPlugin,
   void OnClose(IWindowExtender* extender, int unregKind) override;
 
   // Queries.
-  [[nodiscard]] RuleInfo GetWindowRuleInfo(HWND wnd);
+  [[nodiscard]] RuleInfo GetWindowRuleInfo(HWND wnd, unsigned captionTimeoutMs = extender::kCaptionTimeoutMs);
   [[nodiscard]] std::string GetWindowRuleSkin(HWND wnd);
   [[nodiscard]] model::RefPtr<IWindowExtender> FindExtender(HWND wnd);
   [[nodiscard]] bool IsRegistered(HWND wnd);
@@ -160,7 +161,8 @@ class TRuleDispatcher : public entry::TAbstractPlugin,
   void AddUnbinding(HWND wnd);
   void RemoveUnbinding(HWND wnd);
   [[nodiscard]] bool NeedToExtend(HWND wnd);
-  [[nodiscard]] WindowDescription Describe(HWND wnd);
+  [[nodiscard]] WindowDescription Describe(HWND wnd, unsigned captionTimeoutMs = extender::kCaptionTimeoutMs);
+  void RefreshWindowState(HWND wnd, bool force, unsigned captionTimeoutMs);
   void Notify(int code, const std::string& data);
 
   bool OpenServiceBlock();
