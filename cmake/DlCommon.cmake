@@ -83,3 +83,19 @@ function(dl_add_subdirectories_with_lists base)
     endif()
   endforeach()
 endfunction()
+
+# dl_split_debug_info(<target>)
+# The shipped binary carries no debug sections and no symbol table: both go into <file>.debug
+# beside it, which the binary names in a debug link, so a crash address can still be read.
+function(dl_split_debug_info target)
+  if(NOT DL_WINDOWS OR NOT CMAKE_OBJCOPY)
+    return()
+  endif()
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE_NAME:${target}> $<TARGET_FILE_NAME:${target}>.debug
+    COMMAND ${CMAKE_OBJCOPY} --strip-debug --strip-unneeded --add-gnu-debuglink=$<TARGET_FILE_NAME:${target}>.debug
+            $<TARGET_FILE_NAME:${target}>
+    WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>
+    COMMENT "Moving the debug sections of ${target} into $<TARGET_FILE_NAME:${target}>.debug"
+    VERBATIM)
+endfunction()

@@ -4,26 +4,15 @@
 
 #include "protocol/object_names.h"
 #include "protocol/product_names.h"
-#include "host/registry_value.h"
+#include "platform/config_folder.h"
 #include "platform/process_modules.h"
+#include "platform/registry_value.h"
 #include "platform/text.h"
 
 namespace dl::host {
 namespace {
 constexpr char kProduct[] = "dlm";
 constexpr char kVersion[] = "8.15.3";
-
-std::wstring TempFolder() {
-  std::wstring path(MAX_PATH + 1, L'\0');
-  DWORD n = ::GetTempPathW(static_cast<DWORD>(path.size()), path.data());
-  if (n > path.size()) {
-    path.resize(n);
-    n = ::GetTempPathW(static_cast<DWORD>(path.size()), path.data());
-  }
-  if (n == 0 || n > path.size()) return {};
-  path.resize(n);
-  return path;
-}
 
 // Releases the file lock however the write ends.
 class HeldMutex {
@@ -46,12 +35,7 @@ class HeldMutex {
 };
 }  // namespace
 
-std::wstring EventLogPath(const std::wstring& configFolder) {
-  if (!configFolder.empty()) return configFolder + protocol::kEventLogFileName;
-  return TempFolder() + L"Deskloom" + L"_init_errors.log";
-}
-
-bool EventLogEnabled() { return ReadRegistryBool(HKEY_CURRENT_USER, protocol::kEventLoggerKey, L"Enabled").value_or(true); }
+bool EventLogEnabled() { return platform::ReadRegistryBool(HKEY_CURRENT_USER, protocol::kEventLoggerKey, L"Enabled").value_or(true); }
 
 std::wstring SystemErrorText(DWORD code) {
   wchar_t* buffer = nullptr;
@@ -87,7 +71,7 @@ std::string FormatLogLine(const SYSTEMTIME& t, const std::wstring& message) {
 }
 
 EventLog::EventLog(const std::wstring& configFolder)
-    : path_(EventLogPath(configFolder)), lockName_(protocol::kFileLockPrefix + platform::FileNamePart(path_)) {}
+    : path_(platform::EventLogPath(configFolder)), lockName_(protocol::kFileLockPrefix + platform::FileNamePart(path_)) {}
 
 void EventLog::Write(const std::wstring& operation, const std::wstring& detail, bool success) noexcept {
   const DWORD error = ::GetLastError();

@@ -12,10 +12,6 @@ namespace dl::host {
 inline constexpr wchar_t kLogComponent[] = L"ControlCenter64";
 inline constexpr wchar_t kLogClass[] = L"TCCApp";
 
-// "CenterEvents.log" in the configuration folder, or the initialisation error
-// log in the temporary folder when there is no configuration folder.
-std::wstring EventLogPath(const std::wstring& configFolder);
-
 // Logging is on unless the switch value exists and reads as false; read anew for every line.
 bool EventLogEnabled();
 

@@ -4,12 +4,12 @@
 
 #include <shellapi.h>
 
-#include "host/config_folder.h"
 #include "host/event_log.h"
 #include "protocol/product_names.h"
 #include "host/host_run.h"
 #include "host/library_placement.h"
-#include "host/own_folder.h"
+#include "platform/config_folder.h"
+#include "platform/process_modules.h"
 
 namespace dl::host {
 
@@ -26,14 +26,14 @@ bool LaunchMainProgram(const std::wstring& folder) noexcept {
 
 int RunHost(const std::vector<std::wstring>& args) noexcept {
   try {
-    const std::wstring configFolder = LookUpConfigFolder();
+    const std::wstring configFolder = platform::LookUpConfigFolder();
     if (args.empty()) {
-      LaunchMainProgram(OwnFolder());
+      LaunchMainProgram(platform::ExecutableFolder());
       return 0;
     }
     if (args.size() != 3) return 0;
     EventLog log(configFolder);
-    HostRunSettings settings{ParseHostArguments(args[0], args[1], args[2]), OwnFolder(), TempLibraryPath()};
+    HostRunSettings settings{ParseHostArguments(args[0], args[1], args[2]), platform::ExecutableFolder(), TempLibraryPath()};
     RunHostSession(settings, log);
   } catch (...) {
   }

@@ -19,6 +19,9 @@ std::vector<std::wstring> ListModulePaths(HANDLE process);
 // Full path of one module of `process`, never truncated; nullopt when unavailable.
 std::optional<std::wstring> ModulePath(HANDLE process, HMODULE module);
 
+// The folder of the running executable, with a trailing "\"; empty when unavailable.
+std::wstring ExecutableFolder();
+
 // The part after the last "\" or "/".
 std::wstring FileNamePart(const std::wstring& path);
 

@@ -2,6 +2,8 @@
 // Registered window messages shared by name with the main program and between the library
 // copies of all processes. Every side registers the same string, so the numbers agree;
 // where registration fails, the agreed fallback number is used instead (0: none agreed).
+#include "protocol/product_guid.h"
+
 namespace dl::protocol {
 
 struct RegisteredMessageName {
@@ -9,14 +11,14 @@ struct RegisteredMessageName {
   unsigned fallback;
 };
 
-inline constexpr wchar_t kServiceMessageName[] = L"ServiceMessage_{9C036AFE-384D-45E4-A34C-450946964A7D}";
+inline constexpr wchar_t kServiceMessageName[] = L"ServiceMessage_" DL_PRODUCT_GUID;
 inline constexpr unsigned kServiceMessageFallback = 33534;
-inline constexpr wchar_t kHandshakeMessageName[] = L"Handshake{9C036AFE-384D-45E4-A34C-450946964A7D}";
-inline constexpr wchar_t kWinEventMessageName[] = L"WinEventMessage_{9C036AFE-384D-45E4-A34C-450946964A7D}";
+inline constexpr wchar_t kHandshakeMessageName[] = L"Handshake" DL_PRODUCT_GUID;
+inline constexpr wchar_t kWinEventMessageName[] = L"WinEventMessage_" DL_PRODUCT_GUID;
 inline constexpr unsigned kWinEventMessageFallback = 33535;
 inline constexpr wchar_t kInternalMessageName[] = L"{5D1A222D-F4F7-4503-BBFD-53404E674EA5}";
 inline constexpr unsigned kInternalMessageFallback = 33533;
-inline constexpr wchar_t kTrayMessageName[] = L"TrayIcon_{9C036AFE-384D-45E4-A34C-450946964A7D}";
+inline constexpr wchar_t kTrayMessageName[] = L"TrayIcon_" DL_PRODUCT_GUID;
 inline constexpr wchar_t kTaskbarCreatedMessageName[] = L"TaskbarCreated";
 // To a patched console window (before Windows 7): wParam kConsolePatchSetExStyle sets the
 // extended style given in lParam, which the console's own process must do.

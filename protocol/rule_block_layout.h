@@ -8,11 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include "protocol/product_guid.h"
 
 namespace dl::protocol::rule_block {
 
 inline constexpr wchar_t kMappingNamePrefix[] =
-    L"Local\\{9C036AFE-384D-45E4-A34C-450946964A7D}_ParamStrings_";
+    DL_LOCAL_NAMESPACE DL_PRODUCT_GUID L"_ParamStrings_";
 
 // The prefix followed by the id as 8 upper-case hexadecimal digits.
 [[nodiscard]] std::wstring MappingName(std::uint32_t id);

@@ -4,11 +4,12 @@
 // switch, screen DPI, current rule block). Offsets are from the block's first byte.
 #include <cstddef>
 #include <cstdint>
+#include "protocol/product_guid.h"
 
 namespace dl::protocol::service_block {
 
 inline constexpr wchar_t kMappingName[] =
-    L"Local\\{9C036AFE-384D-45E4-A34C-450946964A7D}_ServiceMapping_8146";
+    DL_LOCAL_NAMESPACE DL_PRODUCT_GUID L"_ServiceMapping_8146";
 
 // 261 UTF-16 code units, zero-terminated: where "pcre64.dll" is loaded from.
 inline constexpr std::size_t kLocationOffset = 0;

@@ -8,7 +8,7 @@
 #include <atomic>
 #include <functional>
 
-#include "library/entry/plugin_interfaces.h"
+#include "library/runtime/plugin_interfaces.h"
 #include "library/model/collections.h"
 
 namespace dl::entry {

@@ -1,4 +1,4 @@
-#include "library/entry/entry_services.h"
+#include "library/runtime/library_services.h"
 #include "library/entry/plugin_host_environment.h"
 
 namespace dl::entry {

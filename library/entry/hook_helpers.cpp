@@ -1,6 +1,6 @@
 #include "library/entry/hook_helpers.h"
 
-#include "library/entry/entry_services.h"
+#include "library/runtime/library_services.h"
 #include "library/extender/classification_atoms.h"
 
 namespace dl::entry {

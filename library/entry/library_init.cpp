@@ -2,14 +2,15 @@
 
 #include <atomic>
 
-#include "library/entry/entry_services.h"
+#include "library/runtime/library_services.h"
 #include "library/entry/hook_stubs.h"
 #include "library/entry/messenger_binding.h"
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/process_local_storage.h"
 #include "library/entry/noninvasive_records.h"
+#include "library/entry/plugin_host_environment.h"
 #include "library/entry/process_gate.h"
 #include "protocol/entry_state.h"
-#include "library/entry/shared_messages.h"
+#include "library/runtime/shared_messages.h"
 #include "library/entry/thread_hook_client.h"
 #include "library/extender/classification_atoms.h"
 #include "library/extender/classification_windows.h"
@@ -84,8 +85,8 @@ void OnProcessAttach(HINSTANCE instance) noexcept {
       [](LPARAM trampoline) noexcept { extender::FreeParkedTrampoline(reinterpret_cast<void*>(trampoline)); },
       std::memory_order_release);
   Services().hookStubsEnabled.store(&HookStubsEnabled, std::memory_order_release);
-  // Window and process classification: class atoms and process flags, once per load.
-  extender::RegisterClassAtoms();
+  // Process classification, once per load. The class atoms are registered when a window is
+  // first tested: most processes retrieve their first message long after this.
   (void)extender::CurrentProcessFlags();
   Services().isTopLevelApplicationWindow.store(&extender::IsTopLevelApplicationWindow, std::memory_order_release);
   StartMonitorCenter();

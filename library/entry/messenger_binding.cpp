@@ -2,10 +2,10 @@
 
 #include <atomic>
 
-#include "library/entry/entry_services.h"
-#include "library/entry/library_holding_thread.h"
-#include "library/entry/process_local_storage.h"
-#include "library/entry/shared_messages.h"
+#include "library/runtime/library_services.h"
+#include "library/runtime/library_holding_thread.h"
+#include "library/runtime/process_local_storage.h"
+#include "library/runtime/shared_messages.h"
 #include "library/link/messenger_client.h"
 #include "library/model/event_log.h"
 #include "protocol/entry_state.h"

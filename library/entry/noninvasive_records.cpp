@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "library/entry/handed_out_list.h"
+#include "library/runtime/handed_out_list.h"
 
 namespace dl::entry {
 

@@ -4,7 +4,7 @@
 // the posted copy comes back after the application has dispatched the original.
 // The copy's address travels in a posted message, so it is only ever accepted back if
 // this library copy handed it out: a foreign sender cannot make us read or free memory.
-#include "library/entry/entry_services.h"
+#include "library/runtime/library_services.h"
 
 namespace dl::entry {
 

@@ -2,7 +2,7 @@
 // Binds the embedded application to this process: its plug-ins, the hook record, the
 // handler-window search, and the face the hook procedures see.
 #include "library/entry/embedded_application.h"
-#include "library/entry/entry_services.h"
+#include "library/runtime/library_services.h"
 
 namespace dl::entry {
 
@@ -15,5 +15,8 @@ void RegisterLibraryClasses() noexcept;
 // The application for this process, seen through the hook procedures' interface;
 // its Release drops the application. nullptr when it could not be built.
 [[nodiscard]] IEmbeddedApplication* CreateProcessApplication() noexcept;
+
+// Creates this process's embedded application, or none while the library carries none.
+IEmbeddedApplication* CreateEmbeddedApplication() noexcept;
 
 }  // namespace dl::entry

@@ -4,13 +4,13 @@
 
 #include "library/entry/messenger_binding.h"
 
-#include "library/entry/entry_services.h"
+#include "library/runtime/library_services.h"
 #include "library/entry/hook_helpers.h"
 #include "library/extender/classification_windows.h"
 #include "library/entry/library_init.h"
 #include "protocol/entry_state.h"
 #include "protocol/service_codes.h"
-#include "library/entry/shared_messages.h"
+#include "library/runtime/shared_messages.h"
 
 namespace dl::entry {
 namespace {

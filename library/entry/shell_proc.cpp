@@ -1,9 +1,9 @@
 // The shell hook: window creation, activation and redraw notices of the whole desktop.
-#include "library/entry/entry_services.h"
+#include "library/runtime/library_services.h"
 #include "library/entry/global_hook_procs.h"
 #include "library/entry/hook_helpers.h"
 #include "library/entry/process_gate.h"
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/process_local_storage.h"
 #include "platform/handles.h"
 
 namespace dl::entry {

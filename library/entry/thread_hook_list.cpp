@@ -6,11 +6,11 @@
 #include <utility>
 
 #include "library/entry/hook_stubs.h"
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/process_local_storage.h"
 #include "library/entry/thread_hook_procs.h"
 #include "library/extender/utility_window.h"
 #include "library/extender/wndproc_trampoline.h"
-#include "library/entry/handed_out_list.h"
+#include "library/runtime/handed_out_list.h"
 #include "platform/handles.h"
 #include "platform/registered_messages.h"
 #include "protocol/service_codes.h"

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/process_local_storage.h"
 #include "library/extender/whook.h"
 #include "platform/handles.h"
 #include "platform/registered_messages.h"

@@ -6,6 +6,7 @@
 #include "library/extender/system_functions.h"
 #include "library/extender/utility_window.h"
 #include "library/extender/window_services_rules.h"
+#include "platform/current_module.h"
 
 namespace dl::extender {
 namespace {
@@ -21,7 +22,7 @@ TTTOOLINFOW ToolInfo(HWND owner, const wchar_t* text) noexcept {
   info.uFlags = TTF_IDISHWND | TTF_TRACK | TTF_ABSOLUTE;
   info.hwnd = owner;
   info.uId = reinterpret_cast<UINT_PTR>(owner);
-  info.hinst = ThisModule();
+  info.hinst = platform::CurrentModule();
   info.lpszText = const_cast<wchar_t*>(text);
   return info;
 }
@@ -66,7 +67,7 @@ bool SizeMoveTooltip::Create() noexcept {
   if (!EnsureTooltipClass()) return false;
   window_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                              ThisModule(), nullptr);
+                              platform::CurrentModule(), nullptr);
   if (!window_) return false;
   POINT cursor{};
   ::GetCursorPos(&cursor);

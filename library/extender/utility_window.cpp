@@ -2,19 +2,14 @@
 
 #include <cstring>
 
-namespace dl::extender {
+#include "platform/current_module.h"
 
-HMODULE ThisModule() noexcept {
-  HMODULE module = nullptr;
-  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
-}
+namespace dl::extender {
 
 namespace {
 
 bool EnsureClass(const char* className, bool defaultClass) noexcept {
-  HMODULE module = ThisModule();
+  HMODULE module = platform::CurrentModule();
   const WNDPROC defProc = DefaultWindowProc(false);
   WNDCLASSEXA existing{};
   existing.cbSize = sizeof existing;
@@ -40,7 +35,7 @@ HWND AllocateUtilityWindow(WndMethod method, HWND parent, const char* className,
   const bool defaultClass = className == nullptr || *className == 0;
   const char* name = defaultClass ? kDefaultUtilityClassName : className;
   EnsureClass(name, defaultClass);
-  HWND window = ::CreateWindowExA(exStyle, name, "", style, 0, 0, 0, 0, parent, nullptr, ThisModule(), nullptr);
+  HWND window = ::CreateWindowExA(exStyle, name, "", style, 0, 0, 0, 0, parent, nullptr, platform::CurrentModule(), nullptr);
   if (!window || !method) return window;
   void* trampoline = AllocWndProcTrampoline(method);
   if (!trampoline) {

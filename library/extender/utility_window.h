@@ -20,7 +20,4 @@ inline constexpr const char* kDefaultUtilityClassName = protocol::kUtilityWindow
 // that does not own the window, the window gets the default procedure and is asked to close.
 void DeallocateUtilityWindow(HWND& window) noexcept;
 
-// The module this copy of the library runs in.
-[[nodiscard]] HMODULE ThisModule() noexcept;
-
 }  // namespace dl::extender

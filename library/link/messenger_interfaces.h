@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "library/entry/plugin_interfaces.h"
+#include "library/runtime/plugin_interfaces.h"
 #include "library/model/interfaces.h"
 
 namespace dl::link {

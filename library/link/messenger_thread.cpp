@@ -5,20 +5,11 @@
 #include <new>
 
 #include "library/link/messenger_client.h"
+#include "platform/current_module.h"
 #include "protocol/messenger_names.h"
 
 namespace dl::link {
 namespace {
-
-// The module this code lives in, with a reference of its own: the client thread keeps the
-// library mapped until it leaves through FreeLibraryAndExitThread.
-HMODULE ReferenceOwnModule() noexcept {
-  HMODULE module = nullptr;
-  if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCWSTR>(&ReferenceOwnModule), &module))
-    return nullptr;
-  return module;
-}
 
 void UsePerMonitorDpiAwareness() noexcept {
   using SetContextFn = void*(WINAPI*)(void*);
@@ -40,7 +31,8 @@ struct TMessengerClient::ThreadStart {
 };
 
 void TMessengerClient::StartThread() noexcept {
-  HMODULE module = ReferenceOwnModule();
+  // The client thread keeps the library mapped until it leaves through FreeLibraryAndExitThread.
+  HMODULE module = platform::ReferenceCurrentModule();
   if (!module) {
     SetState(kStateStopped);
     return;

@@ -7,6 +7,7 @@
 
 #include "library/link/messenger_client.h"
 #include "platform/copy_data.h"
+#include "platform/current_module.h"
 #include "protocol/frame_codec.h"
 #include "protocol/messenger_names.h"
 
@@ -16,13 +17,6 @@ namespace {
 constexpr DWORD kClientStyle = 0x80000000;    // WS_POPUP
 constexpr DWORD kClientExStyle = 0x80;        // WS_EX_TOOLWINDOW
 constexpr UINT kMsgFltAllow = 1;
-
-HINSTANCE OwnModuleHandle() noexcept {
-  HMODULE module = nullptr;
-  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&OwnModuleHandle), &module);
-  return module;
-}
 
 bool RegisterClientClass(HINSTANCE instance) noexcept {
   WNDCLASSA wc{};
@@ -57,7 +51,7 @@ void AllowCopyDataFor(HWND wnd) noexcept {
 }  // namespace
 
 HWND TMessengerClient::CreateClientWindow() {
-  HINSTANCE instance = OwnModuleHandle();
+  HINSTANCE instance = platform::CurrentModule();
   if (!RegisterClientClass(instance)) return nullptr;
   HWND wnd = ::CreateWindowExA(kClientExStyle, protocol::kMessengerClientClass, ExecutablePathAnsi().c_str(),
                                kClientStyle, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);

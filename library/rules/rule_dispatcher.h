@@ -20,18 +20,18 @@
 #include <utility>
 #include <vector>
 
-#include "library/entry/entry_services.h"
-#include "library/entry/plugin_abstract.h"
-#include "library/entry/thread_hook_list.h"
+#include "library/extender/window_extender_interfaces.h"
 #include "library/rules/caption_tracking.h"
 #include "library/extender/classification_rules.h"
 #include "library/rules/rule_source.h"
-#include "library/rules/window_extender_interfaces.h"
+#include "library/runtime/library_services.h"
+#include "library/runtime/plugin_abstract.h"
 #include "platform/handles.h"
 
 namespace dl::rules {
 
-// What the dispatcher uses of the rest of the process. Empty members do nothing.
+// What the dispatcher uses of the rest of the process, filled in by whoever creates it (the
+// library's entry for the process's own dispatcher, tests for theirs). Empty members do nothing.
 struct DispatcherEnvironment {
   BlockSources blocks;
   // The messenger client's SendMessage (empty receiver = the main program); empty while
@@ -48,15 +48,14 @@ struct DispatcherEnvironment {
   // Whether the thread-local hook list and the process-wide publication are used (the
   // library's dispatcher); tests that run several dispatchers turn it off.
   bool ownsProcessHooks = true;
+  // Makes the thread-local hook list when the dispatcher owns the process hooks; empty: none.
+  std::function<std::unique_ptr<entry::IOwnedThreadHookList>()> createThreadHookList;
   bool reducedHookProcess = false;
   bool explorerProcess = false;
   bool shellExperienceHost = false;
   // The band step; the default asks the window's z-order band.
   std::function<bool(HWND)> passesBandStep;
 };
-
-// The environment of the library's own dispatcher.
-[[nodiscard]] DispatcherEnvironment ProcessDispatcherEnvironment();
 
 // Need-to-extend checks: an invisible window is still extended when one of them wants it.
 using TNeedToExtendWindowCheck = bool (*)(HWND wnd);
@@ -177,9 +176,7 @@ class TRuleDispatcher : public entry::TAbstractPlugin,
   DispatcherEnvironment environment_;
 
   // Construction order; the thread hook list goes first and comes off last.
-  std::unique_ptr<entry::ThreadLocalHookList> threadHookList_;
-  struct ThreadHookListFace;
-  std::unique_ptr<ThreadHookListFace> threadHookListFace_;
+  std::unique_ptr<entry::IOwnedThreadHookList> threadHookList_;
   std::atomic<int> needUpdateSkin_{1};
 
   platform::CriticalSection windowExtendersLock_;
@@ -200,7 +197,7 @@ class TRuleDispatcher : public entry::TAbstractPlugin,
   bool destroyed_ = false;
 };
 
-// The "RuleDispatcher" plug-in of this process's embedded application.
-[[nodiscard]] model::RefPtr<entry::IPlugin> CreateRuleDispatcher();
+// A "RuleDispatcher" plug-in working in `environment`.
+[[nodiscard]] model::RefPtr<entry::IPlugin> CreateRuleDispatcher(DispatcherEnvironment environment);
 
 }  // namespace dl::rules

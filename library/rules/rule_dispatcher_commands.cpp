@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <mutex>
 
-#include "library/entry/shared_messages.h"
+#include "library/runtime/shared_messages.h"
 #include "platform/registered_messages.h"
+#include "protocol/plugin_commands.h"
 #include "protocol/service_codes.h"
 #include "library/extender/classification_windows.h"
+#include "library/extender/noninvasive_marks.h"
 #include "library/rules/rule_dispatcher.h"
 #include "library/rules/unanswering_threads.h"
 #include "library/rules/window_marks.h"
@@ -18,23 +20,11 @@ namespace {
 constexpr wchar_t kProcessedProperty[] = L"processed";
 constexpr UINT kDetachTimeoutMs = 1000;
 
-enum DispatcherCommand : int {
-  kCommandRulesChanged = 2,
-  kCommandServerGone = 3,
-  kCommandSettingChanged = 4,
-  kCommandServerRegistered = 33,
-  kCommandUnloading = 44,
-};
-
-
-bool ApplicationWantsWinEvent(DWORD event) noexcept {
-  try {
-    auto* app = entry::Services().application.load(std::memory_order_acquire);
-    return app && app->NeedWinEventHook(event);
-  } catch (...) {
-    return false;
-  }
-}
+constexpr int kCommandRulesChanged = protocol::kPluginRulesChanged;
+constexpr int kCommandServerGone = protocol::kPluginServerUnregistered;
+constexpr int kCommandSettingChanged = protocol::kPluginSettingChanged;
+constexpr int kCommandServerRegistered = protocol::kPluginServerRegistered;
+constexpr int kCommandUnloading = protocol::kPluginUnloading;
 
 bool IsMdiChildCandidate(HWND wnd) noexcept {
   const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(wnd, GWL_EXSTYLE));
@@ -58,28 +48,13 @@ struct VisitContext {
 
 }  // namespace
 
-// The hooks' face of the thread-local hook list.
-struct TRuleDispatcher::ThreadHookListFace final : entry::IThreadLocalHookList {
-  explicit ThreadHookListFace(entry::ThreadLocalHookList& list) noexcept : list_(list) {}
-  ~ThreadHookListFace() = default;
-  bool HookThread(DWORD threadId) override { return list_.HookThread(threadId); }
-  void UnhookThread(DWORD threadId) override { list_.UnhookThread(threadId); }
-  void Clear() override { list_.Clear(); }
-
- private:
-  entry::ThreadLocalHookList& list_;
-};
-
 TRuleDispatcher::TRuleDispatcher(DispatcherEnvironment environment) : environment_(std::move(environment)) {
   SetName(entry::kRuleDispatcherPluginName);
   AddWindowMarkAtoms();
-  if (environment_.ownsProcessHooks) {
-    entry::ThreadHookSettings settings;
-    settings.reducedHookProcess = environment_.reducedHookProcess;
-    settings.needWinEventHook = &ApplicationWantsWinEvent;
-    threadHookList_ = std::make_unique<entry::ThreadLocalHookList>(settings);
-    threadHookListFace_ = std::make_unique<ThreadHookListFace>(*threadHookList_);
-    entry::Services().threadHookList.store(threadHookListFace_.get(), std::memory_order_release);
+  if (environment_.ownsProcessHooks && environment_.createThreadHookList)
+    threadHookList_ = environment_.createThreadHookList();
+  if (threadHookList_) {
+    entry::Services().threadHookList.store(threadHookList_.get(), std::memory_order_release);
     entry::InstallThreadDetachRoutine();
   }
   // No icon manager pool in this build: nothing is pushed, the flag only records the need.
@@ -113,10 +88,9 @@ void TRuleDispatcher::Destroy() noexcept {
   }
   if (threadHookList_) {
     auto& services = entry::Services();
-    entry::IThreadLocalHookList* mine = threadHookListFace_.get();
+    entry::IThreadLocalHookList* mine = threadHookList_.get();
     if (services.threadHookList.compare_exchange_strong(mine, nullptr)) entry::RemoveThreadDetachRoutine();
     threadHookList_.reset();  // unhooks every thread
-    threadHookListFace_.reset();
   }
 }
 
@@ -415,7 +389,7 @@ void TRuleDispatcher::DetachAllWindows() {
     HWND wnd = *it;
     if (environment_.reducedHookProcess) {
       ::PostMessageW(wnd, service, protocol::kSvcUnregisterWindow, kUnregDetachAll);
-    } else if (noninvasive && ::GetPropW(wnd, MAKEINTATOM(noninvasive))) {
+    } else if (extender::IsMarkedNoninvasive(wnd, noninvasive)) {
       // Its extender must be gone before the dispatcher goes on; a window that does not
       // answer within the time is skipped.
       DWORD_PTR result = 0;
@@ -427,8 +401,8 @@ void TRuleDispatcher::DetachAllWindows() {
   }
 }
 
-model::RefPtr<entry::IPlugin> CreateRuleDispatcher() {
-  return model::RefPtr<entry::IPlugin>(new TRuleDispatcher(ProcessDispatcherEnvironment()));
+model::RefPtr<entry::IPlugin> CreateRuleDispatcher(DispatcherEnvironment environment) {
+  return model::RefPtr<entry::IPlugin>(new TRuleDispatcher(std::move(environment)));
 }
 
 }  // namespace dl::rules

@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <optional>
 
+#include "protocol/product_guid.h"
+
 namespace dl::rules {
 
-inline constexpr wchar_t kRuleCrcMarkName[] = L"{9C036AFE-384D-45E4-A34C-450946964A7D}_RuleCRC";
-inline constexpr wchar_t kRuleCrcValidMarkName[] = L"{9C036AFE-384D-45E4-A34C-450946964A7D}_RuleCRCValid";
+inline constexpr wchar_t kRuleCrcMarkName[] = DL_PRODUCT_GUID L"_RuleCRC";
+inline constexpr wchar_t kRuleCrcValidMarkName[] = DL_PRODUCT_GUID L"_RuleCRCValid";
 
 void SetWindowMarks(HWND wnd, std::uint32_t checksum) noexcept;
 void RemoveWindowMarks(HWND wnd) noexcept;

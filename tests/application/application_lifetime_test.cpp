@@ -3,8 +3,9 @@
 // ends; and created for real inside a Wine process that the global hook reaches.
 #include <gtest/gtest.h>
 
-#include "library/entry/entry_services.h"
+#include "library/runtime/library_services.h"
 #include "library/entry/library_init.h"
+#include "library/entry/plugin_host_environment.h"
 #include "platform/registered_messages.h"
 #include "protocol/entry_state.h"
 #include "protocol/service_codes.h"

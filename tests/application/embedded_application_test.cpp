@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "library/entry/embedded_application.h"
-#include "library/entry/plugin_abstract.h"
+#include "library/runtime/plugin_abstract.h"
 #include "library/entry/plugin_builtin.h"
 #include "platform/handles.h"
 

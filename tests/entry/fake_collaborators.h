@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "library/entry/entry_services.h"
+#include "library/runtime/library_services.h"
 
 namespace dl::entry::test {
 

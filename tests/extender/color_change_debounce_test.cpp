@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/process_local_storage.h"
 #include "library/extender/color_change_debounce.h"
 #include "library/extender/process_flags.h"
 #include "library/extender/utility_window.h"

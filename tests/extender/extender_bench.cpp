@@ -8,12 +8,12 @@
 #include <memory>
 #include <vector>
 
-#include "library/entry/process_local_storage.h"
-#include "library/entry/shared_messages.h"
+#include "library/runtime/process_local_storage.h"
+#include "library/runtime/shared_messages.h"
 #include "library/extender/classification_atoms.h"
 #include "library/extender/window_extender.h"
 #include "library/model/class_registry.h"
-#include "tests/extender/test_window.h"
+#include "tests/extender/logged_window.h"
 
 namespace {
 

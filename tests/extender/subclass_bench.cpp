@@ -8,10 +8,10 @@
 #include <memory>
 
 #include "library/entry/hook_stubs.h"
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/process_local_storage.h"
 #include "library/entry/thread_hook_list.h"
 #include "library/extender/whook.h"
-#include "tests/extender/test_window.h"
+#include "tests/extender/logged_window.h"
 
 namespace {
 

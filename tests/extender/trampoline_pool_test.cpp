@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/process_local_storage.h"
 #include "library/extender/wndproc_trampoline.h"
 #include "library/extender/wndproc_trampoline_layout.h"
 

@@ -5,8 +5,8 @@
 #include <chrono>
 
 #include "library/extender/window_extender.h"
-#include "tests/extender/extender_fixture.h"
-#include "tests/extender/test_window.h"
+#include "tests/extender/window_parts_fixture.h"
+#include "tests/extender/logged_window.h"
 #include "tests/support/bin_dir.h"
 
 namespace dl::extender {

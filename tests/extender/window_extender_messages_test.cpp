@@ -7,8 +7,8 @@
 #include "library/extender/window_extender.h"
 #include "library/link/process_monitor_center.h"
 #include "platform/registered_messages.h"
-#include "tests/extender/extender_fixture.h"
-#include "tests/extender/test_window.h"
+#include "tests/extender/window_parts_fixture.h"
+#include "tests/extender/logged_window.h"
 
 namespace dl::extender {
 namespace {

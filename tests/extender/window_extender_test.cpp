@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "library/entry/process_local_storage.h"
-#include "library/entry/shared_messages.h"
+#include "library/runtime/process_local_storage.h"
+#include "library/runtime/shared_messages.h"
 #include "library/extender/utility_window.h"
 #include "library/extender/window_extender.h"
 #include "library/extender/window_extender_rules.h"
@@ -16,8 +16,8 @@
 #include "library/model/event_log.h"
 #include "library/model/hex.h"
 #include "platform/registered_messages.h"
-#include "tests/extender/extender_fixture.h"
-#include "tests/extender/test_window.h"
+#include "tests/extender/window_parts_fixture.h"
+#include "tests/extender/logged_window.h"
 
 namespace dl::extender {
 namespace {

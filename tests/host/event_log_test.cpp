@@ -49,13 +49,6 @@ TEST(EventLogFormat, TextIsWrittenInTheAnsiCodePage) {
   EXPECT_EQ(line.substr(35), expected + "\r\n");
 }
 
-TEST(EventLogPaths, EmptyConfigFolderUsesTheInitErrorLogInTemp) {
-  wchar_t temp[MAX_PATH + 1];
-  DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
-  EXPECT_EQ(EventLogPath(L""), std::wstring(temp, n) + L"Deskloom_init_errors.log");
-  EXPECT_EQ(EventLogPath(L"C:\\cfg\\"), L"C:\\cfg\\CenterEvents.log");
-}
-
 class EventLogWriteTest : public ::testing::Test {
  protected:
   test::TempFolder folder_{L"log"};

@@ -8,14 +8,13 @@
 #include "protocol/object_names.h"
 #include "protocol/product_names.h"
 #include "protocol/service_codes.h"
-#include "host/own_folder.h"
 #include "platform/handles.h"
 #include "platform/process_modules.h"
 #include "platform/text.h"
 
 namespace dl::host::test {
 
-std::wstring BinFolder() { return OwnFolder(); }
+std::wstring BinFolder() { return platform::ExecutableFolder(); }
 
 TempFolder::TempFolder(const std::wstring& tag) {
   wchar_t base[MAX_PATH + 1];

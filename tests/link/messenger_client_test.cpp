@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "library/entry/embedded_application.h"
-#include "library/entry/plugin_abstract.h"
+#include "library/runtime/plugin_abstract.h"
 #include "library/model/event_log.h"
 #include "platform/handles.h"
 #include "protocol/frame_codec.h"

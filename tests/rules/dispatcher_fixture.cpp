@@ -1,6 +1,6 @@
 #include "tests/rules/dispatcher_fixture.h"
 
-#include "library/entry/shared_messages.h"
+#include "library/runtime/shared_messages.h"
 #include "platform/registered_messages.h"
 
 namespace dl::rules::test {

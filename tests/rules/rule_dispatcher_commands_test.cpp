@@ -7,7 +7,7 @@
 #include <memory>
 #include <thread>
 
-#include "library/entry/shared_messages.h"
+#include "library/runtime/shared_messages.h"
 #include "library/model/hex.h"
 #include "library/rules/window_marks.h"
 #include "tests/rules/dispatcher_fixture.h"

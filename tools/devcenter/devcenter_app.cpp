@@ -8,12 +8,11 @@
 #include <optional>
 #include <stdexcept>
 
-#include "host/config_folder.h"
-#include "host/event_log.h"
 #include "protocol/product_names.h"
 #include "protocol/server_commands.h"
 #include "protocol/service_codes.h"
-#include "host/own_folder.h"
+#include "platform/config_folder.h"
+#include "platform/process_modules.h"
 #include "platform/text.h"
 #include "tools/devcenter/child_process.h"
 #include "tools/devcenter/library_state.h"
@@ -147,8 +146,8 @@ int RunSession(const Options& o, Recorder& rec) {
   ReadyWindow window;
   // The link's server side, answering clients on its own thread from before the host starts.
   MessengerServerThread link([&rec](const std::string& event, nlohmann::json fields) { rec.Emit(event, std::move(fields)); });
-  const std::wstring hostPath = o.hostPath.empty() ? host::OwnFolder() + protocol::kHostFileName : o.hostPath;
-  const std::wstring eventLog = host::EventLogPath(host::LookUpConfigFolder());
+  const std::wstring hostPath = o.hostPath.empty() ? platform::ExecutableFolder() + protocol::kHostFileName : o.hostPath;
+  const std::wstring eventLog = platform::EventLogPath(platform::LookUpConfigFolder());
   const unsigned long long eventLogStart = FileSize(eventLog);
 
   EnvironmentOverrides env;

@@ -21,7 +21,10 @@ Recorder::Recorder(const std::wstring& logPath) : start_(::GetTickCount64()) {
 void Recorder::Emit(const std::string& event, nlohmann::json fields) {
   nlohmann::json line = nlohmann::json::object();
   line["event"] = event;
-  line["ms"] = ::GetTickCount64() - start_;
+  const ULONGLONG now = ::GetTickCount64();
+  line["ms"] = now - start_;
+  // The system tick too, so that a line can be set against times taken in other processes.
+  line["tick"] = now;
   for (auto& [key, value] : fields.items()) line[key] = value;
   const std::string text = line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
   std::lock_guard lock(mutex_);

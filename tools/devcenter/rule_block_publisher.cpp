@@ -3,7 +3,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "host/own_folder.h"
+#include "platform/process_modules.h"
 #include "protocol/rule_block_layout.h"
 #include "protocol/service_block.h"
 
@@ -47,7 +47,7 @@ std::uint32_t RuleBlockPublisher::Publish(const RulesFile& rules) {
   }
 
   sb::ServiceBlock service;
-  const std::wstring folder = rules.regexFolder ? *rules.regexFolder : host::OwnFolder();
+  const std::wstring folder = rules.regexFolder ? *rules.regexFolder : platform::ExecutableFolder();
   service.regexFolder.assign(folder.begin(), folder.end());
   service.eventLogEnabled = rules.eventLog;
   service.dpi = rules.dpi;

@@ -1,0 +1,107 @@
+// A test DLL made of the library's own objects, with entry points that let a test drive one
+// loaded copy: the same storage, stubs, hook list and trampolines as dlmemb64.dll.
+#include <windows.h>
+
+#include "library/entry/hook_stubs.h"
+#include "library/runtime/library_holding_thread.h"
+#include "library/runtime/process_local_storage.h"
+#include "library/entry/thread_hook_list.h"
+#include "library/entry/thread_hook_procs.h"
+#include "library/extender/whook.h"
+#include "tests/runtime/library_copy_probe.h"
+
+namespace {
+
+using namespace dl::entry;
+using namespace dl::extender;
+
+class CountingClient final : public ThreadHookClient {
+ public:
+  bool PassThrough() noexcept override { return false; }
+  bool IsLinkThread(DWORD) noexcept override { return false; }
+  void OnCallWndProc(const CWPSTRUCT& message) noexcept override {
+    if (message.message == kProbeMessage) ::InterlockedIncrement(&calls);
+  }
+  void OnCallWndProcRet(const CWPRETSTRUCT&) noexcept override {}
+  void OnParkedTrampolineWindowDestroyed(HWND) noexcept override {}
+  void OnWindowEvent(DWORD, HWND) noexcept override {}
+  LONG calls = 0;
+};
+
+CountingClient g_client;
+
+struct Subclass {
+  WHook* hook = nullptr;
+  LONG calls = 0;
+  void Handle(HWND wnd, WindowMessage& message) noexcept {
+    ++calls;
+    hook->CallOldProc(wnd, message);
+  }
+} g_subclass;
+
+DWORD WaitForRelease(void* event) noexcept {
+  ::WaitForSingleObject(static_cast<HANDLE>(event), 30000);
+  return 7;
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    ProcessLocalStorage::Instance().Open();
+    InitTrampolinePool();
+    PrepareHookStubs();
+    SetThreadHookClient(&g_client);
+  } else if (reason == DLL_PROCESS_DETACH && !reserved) {
+    SetThreadHookClient(nullptr);
+    ReleaseHookStubs();
+  }
+  return TRUE;
+}
+
+extern "C" void ProbeStorage(ProbeInfo* info) {
+  const ProcessLocalStorage& storage = ProcessLocalStorage::Instance();
+  const HookRecord* record = storage.Record();
+  *info = ProbeInfo{reinterpret_cast<std::uint64_t>(storage.BusyCounter()),
+                    reinterpret_cast<std::uint64_t>(record),
+                    reinterpret_cast<std::uint64_t>(storage.StubPage()),
+                    record ? record->callWndProcHandler : 0,
+                    record ? record->callWndProcRetHandler : 0,
+                    record ? record->enabled : 0u};
+}
+
+// Hooks a thread and keeps the hooks when this copy goes, as hooks left by an earlier copy.
+extern "C" BOOL ProbeHookThread(DWORD threadId) {
+  static ThreadLocalHookList* list = new ThreadLocalHookList();
+  return list->HookThread(threadId);
+}
+
+extern "C" LONG ProbeCallCount() { return g_client.calls; }
+extern "C" void ProbeSetEnabled(BOOL enabled) { SetHookStubsEnabled(enabled != FALSE); }
+
+extern "C" void* ProbeSubclass(HWND window) {
+  g_subclass.hook = new WHook(window, MakeWndMethod<&Subclass::Handle>(&g_subclass));
+  return g_subclass.hook->Trampoline();
+}
+extern "C" void ProbeUnsubclass() {
+  delete g_subclass.hook;
+  g_subclass.hook = nullptr;
+}
+extern "C" LONG ProbeSubclassCount() { return g_subclass.calls; }
+
+extern "C" BOOL ProbeStartHoldingThread(HANDLE release) {
+  return StartLibraryHoldingThread(&WaitForRelease, release);
+}
+extern "C" LONG ProbeBusyCount() { return StorageBusyCount(); }
+
+// Leaving as the library leaves a process: the handlers are cleared first, then the copy waits
+// until no call is inside (a stub counts a call in before it reads a handler), then it may go.
+extern "C" BOOL ProbeLeave(LONG idle, DWORD timeoutMs) {
+  ReleaseHookStubs();
+  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+  while (StorageBusyCount() > idle) {
+    if (::GetTickCount64() > deadline) return FALSE;
+    ::Sleep(1);
+  }
+  return TRUE;
+}
