@@ -1,14 +1,13 @@
 #pragma once
-// Command codes the main program sends over the messenger link, and the receivers they go
-// to. The library's routing and the stand-in main program take them from here.
+// Commands the main program sends over the messenger link beside the plug-in commands
+// (plugin_commands.h), and the receiver of the rule dispatcher. The library's routing and the
+// stand-in main program take them from here.
 #include <cstdint>
 
 namespace dl::protocol {
 
-// To the rule dispatcher (receiver kRuleDispatcherReceiver).
+// The rule dispatcher's receiver, for the plug-in commands sent to it.
 inline constexpr char kRuleDispatcherReceiver[] = "plugins/RuleDispatcher";
-inline constexpr std::uint32_t kCommandRulesChanged = 2;    // a new rule block is published
-inline constexpr std::uint32_t kCommandSettingChanged = 4;  // data: the setting's name
 
 // Without a receiver: the process's multi-monitor center.
 inline constexpr std::uint32_t kCommandMonitorsRebuild = 82;  // the monitor block changed: build anew

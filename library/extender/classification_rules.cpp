@@ -22,7 +22,8 @@ std::wstring ComposeClassNameAt(const WindowTextSource& source, WindowRef wnd, i
 }
 
 std::wstring OwnCaption(const WindowTextSource& source, WindowRef wnd, unsigned timeoutMs) {
-  if (!source.IsConsoleWindow(wnd)) {
+  // A time-out of 0 asks nothing (a send with no time-out would wait for ever on some systems).
+  if (timeoutMs != 0 && !source.IsConsoleWindow(wnd)) {
     if (auto asked = source.AskedText(wnd, timeoutMs)) return std::wstring(CutAtFirstZero(*asked));
   }
   if (auto stored = source.StoredText(wnd)) return std::wstring(CutAtFirstZero(*stored));
@@ -34,7 +35,7 @@ std::wstring ComposeCaptionAt(const WindowTextSource& source, WindowRef wnd, uns
   if (depth >= kMaxWpfNesting || !IsWpfWrapperClass(source.ClassName(wnd))) return caption;
   if (WindowRef child = source.FirstChild(wnd)) {
     caption += kPartSeparator;
-    caption += ComposeCaptionAt(source, child, kCaptionTimeoutMs, depth + 1);
+    caption += ComposeCaptionAt(source, child, timeoutMs == 0 ? 0 : kCaptionTimeoutMs, depth + 1);
   }
   return caption;
 }

@@ -40,7 +40,8 @@ class WindowTextSource {
   [[nodiscard]] virtual std::optional<std::wstring> StoredText(WindowRef wnd) const = 0;
 };
 
-// Time-out of each caption query at the top level and for WPF children.
+// Time-out of each caption query at the top level and for WPF children. A time-out of 0
+// reads the stored text only and sends nothing.
 inline constexpr unsigned kCaptionTimeoutMs = 100;
 
 [[nodiscard]] std::wstring ComposeClassName(const WindowTextSource& source, WindowRef wnd);

@@ -154,8 +154,8 @@ TRuleDispatcher::ListSizes TRuleDispatcher::Sizes() {
   return sizes;
 }
 
-WindowDescription TRuleDispatcher::Describe(HWND wnd) {
-  return environment_.describeWindow ? environment_.describeWindow(wnd) : DescribeRealWindow(wnd);
+WindowDescription TRuleDispatcher::Describe(HWND wnd, unsigned captionTimeoutMs) {
+  return environment_.describeWindow ? environment_.describeWindow(wnd) : DescribeRealWindow(wnd, captionTimeoutMs);
 }
 
 void TRuleDispatcher::Notify(int code, const std::string& data) {
@@ -406,11 +406,11 @@ void TRuleDispatcher::OnCaptionChanged(HWND wnd, UINT message, LPARAM caption) {
 // ---------------------------------------------------------------------------------------
 // Queries.
 
-RuleInfo TRuleDispatcher::GetWindowRuleInfo(HWND wnd) {
+RuleInfo TRuleDispatcher::GetWindowRuleInfo(HWND wnd, unsigned captionTimeoutMs) {
   std::shared_ptr<IRuleBlock> rules = RuleBlock();
   if (!rules) return {};
   try {
-    return rules->FindRule(Describe(wnd)).Info;
+    return rules->FindRule(Describe(wnd, captionTimeoutMs)).Info;
   } catch (...) {
     return {};
   }

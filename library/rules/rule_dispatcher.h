@@ -22,6 +22,7 @@
 
 #include "library/extender/window_extender_interfaces.h"
 #include "library/rules/caption_tracking.h"
+#include "library/extender/classification_rules.h"
 #include "library/rules/rule_source.h"
 #include "library/runtime/library_services.h"
 #include "library/runtime/plugin_abstract.h"
@@ -110,7 +111,7 @@ class TRuleDispatcher : public entry::TAbstractPlugin,
   void OnClose(IWindowExtender* extender, int unregKind) override;
 
   // Queries.
-  [[nodiscard]] RuleInfo GetWindowRuleInfo(HWND wnd);
+  [[nodiscard]] RuleInfo GetWindowRuleInfo(HWND wnd, unsigned captionTimeoutMs = extender::kCaptionTimeoutMs);
   [[nodiscard]] std::string GetWindowRuleSkin(HWND wnd);
   [[nodiscard]] model::RefPtr<IWindowExtender> FindExtender(HWND wnd);
   [[nodiscard]] bool IsRegistered(HWND wnd);
@@ -159,7 +160,8 @@ class TRuleDispatcher : public entry::TAbstractPlugin,
   void AddUnbinding(HWND wnd);
   void RemoveUnbinding(HWND wnd);
   [[nodiscard]] bool NeedToExtend(HWND wnd);
-  [[nodiscard]] WindowDescription Describe(HWND wnd);
+  [[nodiscard]] WindowDescription Describe(HWND wnd, unsigned captionTimeoutMs = extender::kCaptionTimeoutMs);
+  void RefreshWindowState(HWND wnd, bool force, unsigned captionTimeoutMs);
   void Notify(int code, const std::string& data);
 
   bool OpenServiceBlock();

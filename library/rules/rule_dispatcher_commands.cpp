@@ -10,6 +10,7 @@
 #include "library/extender/classification_windows.h"
 #include "library/extender/noninvasive_marks.h"
 #include "library/rules/rule_dispatcher.h"
+#include "library/rules/unanswering_threads.h"
 #include "library/rules/window_marks.h"
 #include "platform/text.h"
 
@@ -282,7 +283,9 @@ void TRuleDispatcher::PushSkin() {
 // Refreshing all windows.
 
 void TRuleDispatcher::RefreshAllWindows() {
-  for (HWND wnd : CollectWindows()) RefreshWindowState(wnd, false);
+  // Runs on the messenger client's thread: a window thread that does not answer is asked once.
+  UnansweringThreads threads;
+  for (HWND wnd : CollectWindows()) RefreshWindowState(wnd, false, threads.CaptionTimeoutFor(wnd));
 }
 
 std::vector<HWND> TRuleDispatcher::CollectWindows() {
@@ -362,8 +365,12 @@ void TRuleDispatcher::SendServiceCommand(HWND wnd, WPARAM code, LPARAM arg) {
 }
 
 void TRuleDispatcher::RefreshWindowState(HWND wnd, bool force) {
+  RefreshWindowState(wnd, force, extender::kCaptionTimeoutMs);
+}
+
+void TRuleDispatcher::RefreshWindowState(HWND wnd, bool force, unsigned captionTimeoutMs) {
   const std::optional<std::uint32_t> mark = ReadWindowMarks(wnd);
-  const RuleInfo rule = GetWindowRuleInfo(wnd);
+  const RuleInfo rule = GetWindowRuleInfo(wnd, captionTimeoutMs);
   if (mark && rule.ParamsCRC == *mark && !force) return;
   const bool hasRule = rule.ParamsCRC != 0 || (rule.Enabled && rule.Type == RuleType::rtExclusion);
   if (mark && !hasRule)

@@ -48,7 +48,7 @@ std::wstring WindowAppUserModelId(HWND wnd) noexcept {
   }
 }
 
-model::TWindowInfo DescribeWindow(HWND wnd, bool upperCaseFileName) {
+model::TWindowInfo DescribeWindow(HWND wnd, bool upperCaseFileName, unsigned captionTimeoutMs) {
   model::TWindowInfo info;
   info.Wnd = reinterpret_cast<model::WindowHandleValue>(wnd);
   info.FileName = extender::ImagePathOfProcess(extender::ProcessOfWindow(wnd), true);
@@ -59,7 +59,7 @@ model::TWindowInfo DescribeWindow(HWND wnd, bool upperCaseFileName) {
     const std::wstring id = WindowAppUserModelId(wnd);
     if (!id.empty()) info.WindowClass += L" - " + id;
   }
-  std::wstring caption = extender::ComposedCaption(wnd);
+  std::wstring caption = extender::ComposedCaption(wnd, captionTimeoutMs);
   if (caption.size() > model::kMaxRuleCaptionLength) caption.resize(model::kMaxRuleCaptionLength);
   info.WindowCaption = model::WideToAnsi(caption);
   return info;

@@ -23,8 +23,8 @@ std::string CaptionFromSetText(HWND, LPARAM text) {
 
 std::wstring ComposedClassNameOf(HWND wnd) { return extender::ComposedClassName(wnd); }
 
-WindowDescription DescribeRealWindow(HWND wnd) {
-  const model::TWindowInfo info = DescribeWindow(wnd, false);
+WindowDescription DescribeRealWindow(HWND wnd, unsigned captionTimeoutMs) {
+  const model::TWindowInfo info = DescribeWindow(wnd, false, captionTimeoutMs);
   return WindowDescription{wnd, info.FileName, info.WindowClass, info.WindowCaption};
 }
 

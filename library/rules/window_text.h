@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "library/extender/classification_rules.h"
 #include "library/rules/rule_source.h"
 
 namespace dl::rules {
@@ -11,7 +12,8 @@ namespace dl::rules {
 inline constexpr int kMaxCaptionChars = 100;
 
 // Handle, executable path, composed class name and caption, as rules are matched against.
-[[nodiscard]] WindowDescription DescribeRealWindow(HWND wnd);
+// The caption is asked with the given time-out (0: read without a message).
+[[nodiscard]] WindowDescription DescribeRealWindow(HWND wnd, unsigned captionTimeoutMs = extender::kCaptionTimeoutMs);
 // The caption, at most 100 characters, in the system's ANSI code page.
 [[nodiscard]] std::string ReadCaption(HWND wnd);
 // The caption a WM_SETTEXT carries (its lParam, in this process), cut the same way.

@@ -132,6 +132,14 @@ TEST(ComposedCaption, WpfWindowAppendsChildCaptionAskedWithTopLevelTimeout) {
   EXPECT_EQ(src.askedWith[1].second, kCaptionTimeoutMs);
 }
 
+TEST(ComposedCaption, TimeOutZeroReadsStoredTextAndAsksNoWindow) {
+  FakeSource src;
+  src.windows[1] = {WpfName(L"app.exe;;"), 2, L"Main asked", L"Main stored"};
+  src.windows[2] = {L"Child", 0, L"child asked", L"child stored"};
+  EXPECT_EQ(ComposeCaption(src, 1, 0), L"Main stored - child stored");
+  EXPECT_TRUE(src.askedWith.empty()) << "a window of a thread that does not answer is never sent a message";
+}
+
 TEST(ClassNameLists, ChromiumAndOfficeAndLists) {
   EXPECT_TRUE(IsChromiumClassName(L"Chrome_WidgetWin_1"));
   EXPECT_TRUE(IsChromiumClassName(L"HwndWrapper[x;;] - YandexBrowser_WidgetWin_0"));

@@ -5,6 +5,7 @@
 
 #include "library/extender/process_flags.h"
 #include "library/extender/window_extender.h"
+#include "library/link/process_monitor_center.h"
 #include "platform/registered_messages.h"
 #include "tests/extender/window_parts_fixture.h"
 #include "tests/extender/logged_window.h"
@@ -272,6 +273,46 @@ TEST_F(ExtenderFixture, StyleAndMonitorChangesPostTheirServiceCodes) {
     EXPECT_EQ(posted, c.expected ? std::vector<WPARAM>{c.expected} : std::vector<WPARAM>{});
     ::DestroyWindow(wnd);
   }
+}
+
+// A bound extender is subscribed to the process's multi-monitor center through the
+// subscription routines the library's start connects: a rebuilt center tells it (all
+// information), a refresh too (monitors only), and once unbound it hears nothing more.
+TEST_F(ExtenderFixture, BoundExtenderHearsTheProcessMonitorCenter) {
+  const link::MonitorSources sources{
+      [] { return std::optional<link::DeviceRecords>(link::DeviceRecords{{u"\\\\.\\DISPLAY1", {0, 0, 640, 480}, true, false}}); },
+      [](bool) { return std::vector<link::ProcessMonitor>{}; }};
+  SetMonitorSubscriptionRoutines({&link::SubscribeToProcessMonitorCenter, &link::UnsubscribeFromProcessMonitorCenter});
+  link::ReleaseProcessMonitorCenter();
+  link::CreateProcessMonitorCenter(sources);
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = PlainProc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"DlMonitorSubscriber";
+  ::RegisterClassW(&wc);
+  HWND wnd = ::CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                               wc.hInstance, nullptr);
+  ASSERT_TRUE(wnd);
+  auto ext = CreateAttached(L"", wnd);
+  const UINT service = platform::ServiceMessage();
+  const auto posted = [&] {
+    std::vector<WPARAM> codes;
+    MSG msg;
+    while (::PeekMessageW(&msg, wnd, service, service, PM_REMOVE)) codes.push_back(msg.wParam);
+    return codes;
+  };
+  (void)posted();  // the attach notice
+  link::RebuildProcessMonitorCenter(sources);
+  EXPECT_EQ(posted(), std::vector<WPARAM>{kSvcMonitorsAllInfo}) << "the new center took over the subscription";
+  link::RefreshProcessMonitorCenter();
+  EXPECT_EQ(posted(), std::vector<WPARAM>{kSvcMonitorsOnly});
+  ext->Unbind();
+  link::RebuildProcessMonitorCenter(sources);
+  EXPECT_TRUE(posted().empty());
+  SetMonitorSubscriptionRoutines({});
+  link::ReleaseProcessMonitorCenter();
+  ext->DetachWindow();
+  ::DestroyWindow(wnd);
 }
 
 }  // namespace

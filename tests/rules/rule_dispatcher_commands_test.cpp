@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "library/runtime/shared_messages.h"
@@ -238,6 +239,62 @@ TEST(DispatcherDetach, WindowThatDoesNotAnswerIsSkippedAfterTheTimeout) {
   for (const auto& s : sent) mineTold |= s.wnd == mine.get() && s.code == 3u && s.arg == 1;
   EXPECT_TRUE(mineTold) << "the window after the one that hung was still told";
   EXPECT_FALSE(f.dispatcher->IsWindowExtended(mine.get()));
+}
+
+// The messenger client's thread refreshes 500 windows of a thread that has stopped pumping:
+// the refresh must not wait for any of them. Each window still gets its one notice once its
+// thread pumps again.
+TEST(DispatcherRefresh, WindowsOfAThreadThatDoesNotPumpNeverStallTheRefresh) {
+  constexpr int kWindows = 500;
+  dl::test::ScopedClass cls{L"DlCmdCrowd", RecordingWndProc};
+  DispatcherFixture f{{{L"DlCmdCrowd", "Crowd", RuleType::rtSpecific, 1, Params(L"Crowd"), ""}}};
+  RouteServiceCommandsTo(f.dispatcher.Get());
+  HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE pumpAgain = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::vector<HWND> windows;
+  std::vector<int> notices;
+  std::thread crowd([&] {
+    std::vector<std::unique_ptr<TestWindow>> own;
+    for (int i = 0; i < kWindows; ++i) {
+      own.push_back(std::make_unique<TestWindow>(L"DlCmdCrowd", L"crowd", true));
+      f.dispatcher->ConsiderWindow(own.back()->get(), kReasonEvent, 0, 0);
+      windows.push_back(own.back()->get());
+    }
+    dl::test::PumpUntil([] { return false; }, std::chrono::milliseconds(0));
+    ServiceLog().clear();
+    ::SetEvent(ready);
+    ::WaitForSingleObject(pumpAgain, 120000);  // does not pump: its windows do not answer
+    const auto sentTo = [&] {
+      notices.assign(kWindows, 0);
+      for (const auto& s : ServiceLog())
+        for (int i = 0; i < kWindows; ++i)
+          if (s.wnd == windows[i] && s.code == 3u && s.arg == 4) ++notices[i];
+      return std::count(notices.begin(), notices.end(), 1) == kWindows;
+    };
+    dl::test::PumpUntil(sentTo, std::chrono::seconds(30));
+    for (auto& w : own) {
+      HWND wnd = w->get();
+      w->Destroy();
+      f.dispatcher->UnregisterWindow(wnd, kUnregDestroyed);
+    }
+  });
+  ASSERT_EQ(::WaitForSingleObject(ready, 120000), WAIT_OBJECT_0);
+  ASSERT_EQ(f.dispatcher->GetExtendedWindowsList().size(), static_cast<std::size_t>(kWindows));
+
+  f.blocks->blocks[2] = {{L"DlCmdCrowd", "Crowd", RuleType::rtSpecific, 2, Params(L"Crowd 2"), ""}};
+  f.blocks->currentId = 2;
+  const auto start = std::chrono::steady_clock::now();
+  f.dispatcher->OnMessageFromServer(2, {});
+  const auto took = std::chrono::steady_clock::now() - start;
+  ::SetEvent(pumpAgain);
+  crowd.join();
+  for (HANDLE h : {ready, pumpAgain}) ::CloseHandle(h);
+
+  std::printf("refresh of %d windows of a thread that does not pump: %lld ms\n", kWindows,
+              static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+  // Waiting even a tenth of the caption time-out (100 ms) per window would take 5 s.
+  EXPECT_LT(took, std::chrono::milliseconds(kWindows * 10));
+  EXPECT_EQ(std::count(notices.begin(), notices.end(), 1), kWindows) << "every window told once, none twice";
 }
 
 }  // namespace

@@ -42,13 +42,13 @@ TEST(RulesChange, EditedRulesFileReachesNotepadsWindow) {
   WriteAll(rulesFile, rules);
 
   auto dc = devcenter::ChildProcess::Start(devcenter::QuoteArgument(t::BinFolder() + L"devcenter.exe") +
-                                           L" run --launch notepad.exe --hold-ms 25000 --rules " +
+                                           L" run --launch notepad.exe --hold-ms 40000 --rules " +
                                            devcenter::QuoteArgument(rulesFile.wstring()) + L" --log " +
                                            devcenter::QuoteArgument(folder.Path() + L"record.jsonl"));
   // A window event makes the dispatcher look at notepad's window, which existed before the library.
   HWND notepad = nullptr;
   std::optional<std::uint32_t> first;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(12);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   for (int step = 0; std::chrono::steady_clock::now() < deadline && !first; ++step) {
     notepad = ::FindWindowW(L"Notepad", nullptr);
     if (notepad) {
@@ -69,7 +69,7 @@ TEST(RulesChange, EditedRulesFileReachesNotepadsWindow) {
 
   // Nothing touches the window now: only the command can bring the new rule.
   std::optional<std::uint32_t> second;
-  deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
   while (std::chrono::steady_clock::now() < deadline) {
     second = rules::ReadWindowMarks(notepad);
     if (second && *second != *first) break;
@@ -79,7 +79,7 @@ TEST(RulesChange, EditedRulesFileReachesNotepadsWindow) {
   DWORD_PTR length = 0;
   EXPECT_TRUE(::SendMessageTimeoutW(notepad, WM_GETTEXTLENGTH, 0, 0, SMTO_BLOCK, 2000, &length)) << "notepad answers";
 
-  EXPECT_TRUE(dc.WaitForExit(60000));
+  EXPECT_TRUE(dc.WaitForExit(90000));
   EXPECT_EQ(dc.ExitCode(), 0u);
   int published = 0;
   bool broadcast = false, sent = false, reported = false;

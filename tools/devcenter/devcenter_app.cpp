@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "protocol/product_names.h"
+#include "protocol/plugin_commands.h"
 #include "protocol/server_commands.h"
 #include "protocol/service_codes.h"
 #include "platform/config_folder.h"
@@ -192,7 +193,7 @@ int RunSession(const Options& o, Recorder& rec) {
     // their multi-monitor centers.
     const auto tick = [&] {
       if (rules && rules->CheckForChange())
-        Broadcast(link, rec, "rules_changed", protocol::kRuleDispatcherReceiver, protocol::kCommandRulesChanged);
+        Broadcast(link, rec, "rules_changed", protocol::kRuleDispatcherReceiver, protocol::kPluginRulesChanged);
       if (monitors && monitors->CheckForChange()) {
         rec.Emit("monitors_published", {{"devices", DescribeDevices(monitorBlock->Published())}});
         Broadcast(link, rec, "monitors_changed", "", protocol::kCommandMonitorsRebuild);
