@@ -8,6 +8,7 @@
 #include "library/entry/hook_helpers.h"
 #include "library/extender/classification_atoms.h"
 #include "library/extender/classification_windows.h"
+#include "library/extender/noninvasive_marks.h"
 #include "library/entry/noninvasive_records.h"
 #include "library/entry/process_gate.h"
 #include "library/runtime/process_local_storage.h"
@@ -61,8 +62,7 @@ void ReducedProcessStep(IProcessHook& hook, const MSG& msg) {
 // AfterMessage once the application has dispatched the message (through a posted copy).
 Outcome NoninvasiveStep(IProcessHook& hook, MSG& msg) {
   const SharedMessages& messages = Messages();
-  if (messages.noninvasiveAtom == 0 || !::GetPropW(msg.hwnd, MAKEINTATOM(messages.noninvasiveAtom)))
-    return Outcome::kPassOn;
+  if (!extender::IsMarkedNoninvasive(msg.hwnd, messages.noninvasiveAtom)) return Outcome::kPassOn;
   const UINT m = msg.message;
   if (!(m < 0xC000 || m == messages.service || m == messages.taskbarCreated || m == messages.tray))
     return Outcome::kPassOn;
@@ -116,12 +116,13 @@ void MouseStep(IProcessHook& hook, MSG& msg) {
   auto findFrame = Services().findFrameWindow.load(std::memory_order_acquire);
   HWND frame = findFrame ? findFrame(msg.hwnd) : nullptr;
   if (!frame) return;
-  WINDOWPLACEMENT placement{};
-  placement.length = sizeof(placement);
-  if (::GetWindowPlacement(frame, &placement) && placement.showCmd == SW_SHOWMINIMIZED) return;
+  // The extender lookup stays in the process; the placement is read only for extended frames.
   IWindowExtender* extender = hook.GetWindowExtender(frame);
   IMessageHandler* handler = extender ? extender->GetMessageHandler() : nullptr;
   if (!handler) return;
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof(placement);
+  if (::GetWindowPlacement(frame, &placement) && placement.showCmd == SW_SHOWMINIMIZED) return;
   TMessageRecord record{m, msg.wParam, msg.lParam, 0};
   if (client) {
     POINT pt = msg.pt;

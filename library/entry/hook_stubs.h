@@ -6,12 +6,23 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 
 #include "library/runtime/hook_record.h"
 
 namespace dl::entry {
 
 inline constexpr std::size_t kStubTemplateSize = 128;
+// Behind the two stubs: the body they share (it counts the call in the busy counter before it
+// reads the handler and out after the handler returns) and the unwind information of the body,
+// registered with the system by the copy that writes the page. The page is never freed, so the
+// registration stays valid after that copy has gone.
+inline constexpr std::size_t kStubBodyOffset = 128;
+inline constexpr std::size_t kStubBodySize = 69;
+inline constexpr std::size_t kStubUnwindTableOffset = 256;  // one RUNTIME_FUNCTION
+inline constexpr std::size_t kStubUnwindInfoOffset = 268;   // its UNWIND_INFO
+inline constexpr std::size_t kStubCodeSize = 276;
+inline constexpr std::uint32_t kStubCounterMark = 0x13345678;
 
 // The template with both marks unpatched (exposed so that tests can compare the page).
 const std::array<unsigned char, kStubTemplateSize>& StubTemplate() noexcept;
@@ -19,6 +30,10 @@ const std::array<unsigned char, kStubTemplateSize>& StubTemplate() noexcept;
 // Copies the template into a buffer and writes the record's address over both marks.
 // False when a mark is missing.
 bool PatchStubs(std::array<unsigned char, kStubTemplateSize>& code, const HookRecord* record) noexcept;
+
+// The body and its unwind information, with the counter address written over both counter marks.
+// False when a mark is missing.
+bool PatchStubBody(std::array<unsigned char, kStubCodeSize - kStubBodyOffset>& code, volatile LONG* counter) noexcept;
 
 // Library initialisation: prepares the stubs (once per process, or again after a copy that
 // was unloading) and points the record at this copy's handlers. False without storage.

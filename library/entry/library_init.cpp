@@ -85,8 +85,8 @@ void OnProcessAttach(HINSTANCE instance) noexcept {
       [](LPARAM trampoline) noexcept { extender::FreeParkedTrampoline(reinterpret_cast<void*>(trampoline)); },
       std::memory_order_release);
   Services().hookStubsEnabled.store(&HookStubsEnabled, std::memory_order_release);
-  // Window and process classification: class atoms and process flags, once per load.
-  extender::RegisterClassAtoms();
+  // Process classification, once per load. The class atoms are registered when a window is
+  // first tested: most processes retrieve their first message long after this.
   (void)extender::CurrentProcessFlags();
   Services().isTopLevelApplicationWindow.store(&extender::IsTopLevelApplicationWindow, std::memory_order_release);
   StartMonitorCenter();

@@ -1,7 +1,8 @@
 #include "library/entry/process_gate.h"
 
-#include <cwctype>
-#include <vector>
+#include <utility>
+
+#include "platform/process_identity.h"
 
 namespace dl::entry {
 namespace {
@@ -9,64 +10,11 @@ namespace {
 constinit GateFlags g_flags{};
 constinit OsVersion g_os{};
 
-std::wstring Lower(std::wstring text) {
-  for (auto& c : text) c = static_cast<wchar_t>(std::towlower(c));
-  return text;
-}
+// Names compare by the one rule every classification of the process uses.
+std::wstring Lower(std::wstring text) { return platform::LowerCaseName(std::move(text)); }
 
 bool InList(const std::wstring& list, const std::wstring& name) {
   return Lower(list).find(L";" + name + L";") != std::wstring::npos;
-}
-
-using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
-
-std::wstring ExecutableFileName() {
-  std::vector<wchar_t> path(MAX_PATH);
-  for (;;) {
-    const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      std::wstring full(path.data(), n);
-      const auto slash = full.find_last_of(L"\\/");
-      return slash == std::wstring::npos ? full : full.substr(slash + 1);
-    }
-    if (path.size() >= 32768) return {};
-    path.resize(path.size() * 2);
-  }
-}
-
-// Reads the description from the executable's own mapped image: no file access and no
-// further module loads, which matters because this runs under the loader lock.
-std::wstring ExecutableFileDescription() {
-  HMODULE exe = ::GetModuleHandleW(nullptr);
-  HRSRC info = ::FindResourceW(exe, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16) /* RT_VERSION */);
-  if (!info) return {};
-  const DWORD size = ::SizeofResource(exe, info);
-  HGLOBAL loaded = ::LoadResource(exe, info);
-  const void* data = loaded ? ::LockResource(loaded) : nullptr;
-  if (!data || size == 0) return {};
-  // VerQueryValueW may write into the block, so it works on a copy.
-  std::vector<unsigned char> block(static_cast<const unsigned char*>(data),
-                                   static_cast<const unsigned char*>(data) + size);
-  struct Translation {
-    WORD language;
-    WORD codePage;
-  };
-  Translation* translations = nullptr;
-  UINT length = 0;
-  if (!::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations),
-                        &length) ||
-      length < sizeof(Translation))
-    return {};
-  wchar_t key[64];
-  ::wsprintfW(key, L"\\StringFileInfo\\%04x%04x\\FileDescription", translations[0].language,
-              translations[0].codePage);
-  wchar_t* text = nullptr;
-  if (!::VerQueryValueW(block.data(), key, reinterpret_cast<void**>(&text), &length) || !text) return {};
-  std::wstring result(text, length);
-  const auto zero = result.find(L'\0');
-  if (zero != std::wstring::npos) result.resize(zero);
-  return result;
 }
 
 }  // namespace
@@ -85,35 +33,18 @@ GateFlags ComputeGateFlags(const GateInputs& in) {
 }
 
 OsVersion ReadOsVersion() noexcept {
-  OsVersion version;
-  OSVERSIONINFOW info{};
-  info.dwOSVersionInfoSize = sizeof(info);
-  // GetVersionExW lies to programs without a compatibility manifest; ntdll does not.
-  if (HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll")) {
-    auto rtlGetVersion = reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")));
-    if (rtlGetVersion && rtlGetVersion(&info) == 0) {
-      version.major = info.dwMajorVersion;
-      version.minor = info.dwMinorVersion;
-      return version;
-    }
-  }
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  if (::GetVersionExW(&info)) {
-    version.major = info.dwMajorVersion;
-    version.minor = info.dwMinorVersion;
-  }
-#pragma GCC diagnostic pop
-  return version;
+  const platform::SystemVersion& os = platform::CurrentProcessIdentity().os;
+  return OsVersion{os.major, os.minor};
 }
 
 GateInputs ReadGateInputs() {
+  const platform::ProcessIdentity& identity = platform::CurrentProcessIdentity();
   GateInputs in;
-  in.os = ReadOsVersion();
-  in.exeName = Lower(ExecutableFileName());
-  in.fileDescription = ExecutableFileDescription();
-  in.fixVersionDllLoaded = ::GetModuleHandleW(L"FixVersionDll.dll") != nullptr;
-  in.nview64Loaded = ::GetModuleHandleW(L"nview64.dll") != nullptr;
+  in.os = OsVersion{identity.os.major, identity.os.minor};
+  in.exeName = identity.lowerName;
+  in.fileDescription = identity.fileDescription;
+  in.fixVersionDllLoaded = platform::IsModuleLoaded(L"FixVersionDll.dll");
+  in.nview64Loaded = platform::IsModuleLoaded(L"nview64.dll");
   return in;
 }
 

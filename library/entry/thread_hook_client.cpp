@@ -8,6 +8,7 @@
 #include "protocol/service_codes.h"
 #include "library/runtime/shared_messages.h"
 #include "library/extender/classification_atoms.h"
+#include "library/extender/noninvasive_marks.h"
 #include "library/rules/never_extended_classes.h"
 #include "library/rules/window_marks.h"
 
@@ -41,8 +42,7 @@ bool InList(std::wstring_view list, const std::wstring& name) {
 IProcessHook* Dispatcher() noexcept { return Services().processHook.load(std::memory_order_acquire); }
 
 bool IsNoninvasive(HWND wnd) noexcept {
-  const ATOM atom = Messages().noninvasiveAtom;
-  return atom && ::GetPropW(wnd, MAKEINTATOM(atom));
+  return extender::IsMarkedNoninvasive(wnd, Messages().noninvasiveAtom);
 }
 
 IMessageHandler* HandlerOf(IProcessHook& hook, HWND wnd) {
@@ -133,6 +133,7 @@ class LibraryClient final : public ThreadHookClient {
         return;
       }
       if (m.message == WM_NCDESTROY) {
+        extender::ForgetNoninvasive(m.hwnd);
         // A window that goes takes its registration with it; otherwise its handle, reused
         // by a later window, would still count as registered.
         if (hook->IsWindowRegistered(m.hwnd) || hook->IsWindowExtended(m.hwnd))

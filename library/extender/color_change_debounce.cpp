@@ -1,5 +1,9 @@
 #include "library/extender/color_change_debounce.h"
 
+#include <cstring>
+#include <cwchar>
+#include <iterator>
+
 #include "library/extender/process_flags.h"
 #include "protocol/service_codes.h"
 
@@ -9,8 +13,16 @@ bool IsColorChangeMessage(UINT msg, LPARAM lParam, bool unicodeWindow) noexcept 
   if (!OsFlags().win10OrLater) return false;
   if (msg == WM_THEMECHANGED || msg == WM_DWMCOLORIZATIONCOLORCHANGED) return true;
   if (msg != WM_SETTINGCHANGE || lParam == 0) return false;
-  if (unicodeWindow) return ::lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), L"ImmersiveColorSet") == 0;
-  return ::lstrcmpiA(reinterpret_cast<const char*>(lParam), "ImmersiveColorSet") == 0;
+  // The text comes with another process's broadcast: read no further than the name and its end,
+  // and only what is readable.
+  constexpr wchar_t kName[] = L"ImmersiveColorSet";
+  constexpr std::size_t kLength = std::size(kName);  // with the terminating zero
+  if (unicodeWindow) {
+    const auto* text = reinterpret_cast<const wchar_t*>(lParam);
+    return !::IsBadReadPtr(text, kLength * sizeof(wchar_t)) && _wcsnicmp(text, kName, kLength) == 0;
+  }
+  const auto* text = reinterpret_cast<const char*>(lParam);
+  return !::IsBadReadPtr(text, kLength) && _strnicmp(text, "ImmersiveColorSet", kLength) == 0;
 }
 
 bool ColorChangeDebounce::Restart() noexcept {

@@ -25,6 +25,8 @@ class ColorChangeDebounce {
   bool Restart() noexcept;
   // Restarts for a colour-change message; true when it was one.
   bool OnMessage(UINT msg, LPARAM lParam, bool unicodeWindow) noexcept;
+  // A refresh is on its way.
+  [[nodiscard]] bool Pending() const noexcept { return timer_ && timer_->Enabled(); }
 
  private:
   TimerCollection& timers_;

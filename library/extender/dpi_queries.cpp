@@ -71,7 +71,9 @@ UINT WindowDpiCache::GetWindowNonClientDPI(HWND window, bool applicationFrameWin
 }
 
 void WindowDpiCache::BeforeDpiChanged(LPARAM suggestedRect) const noexcept {
-  if (targetRectValid_ && suggestedRect) *reinterpret_cast<RECT*>(suggestedRect) = targetRect_;
+  // Anyone may send this message: write only where a rectangle can be written.
+  if (targetRectValid_ && suggestedRect && !::IsBadWritePtr(reinterpret_cast<void*>(suggestedRect), sizeof(RECT)))
+    *reinterpret_cast<RECT*>(suggestedRect) = targetRect_;
 }
 
 bool ProcessUsesThreadDpiAwareness() noexcept {

@@ -1,7 +1,11 @@
 #include "library/extender/frame_icons.h"
 
+#include <atomic>
+
 namespace dl::extender {
 namespace {
+
+constinit std::atomic<HostedAppIconLookup> g_hostedAppIconLookup{nullptr};
 
 void SetIcon(HWND frame, WPARAM which, HICON icon) noexcept {
   const auto previous = reinterpret_cast<HICON>(
@@ -10,6 +14,10 @@ void SetIcon(HWND frame, WPARAM which, HICON icon) noexcept {
 }
 
 }  // namespace
+
+void SetHostedAppIconLookup(HostedAppIconLookup lookup) noexcept { g_hostedAppIconLookup.store(lookup); }
+
+HostedAppIconLookup GetHostedAppIconLookup() noexcept { return g_hostedAppIconLookup.load(); }
 
 bool FrameIcons::Refresh(HWND frame, bool iconChangedByAction, const HostedAppIconSource& source) noexcept {
   if (iconChangedByAction || !source) return initialized_;

@@ -21,6 +21,12 @@ struct HostedAppIcons {
 // The icons of the app hosted in the frame at the two sizes; missing ones as the placeholder.
 using HostedAppIconSource = std::function<HostedAppIcons(HWND frame, int largeSize, int smallSize)>;
 
+// Where the extender asks for the hosted app's icons: the code that knows how to find them
+// installs its routine here. Until one is installed, frames keep their own icons.
+using HostedAppIconLookup = HostedAppIcons (*)(HWND frame, int largeSize, int smallSize) noexcept;
+void SetHostedAppIconLookup(HostedAppIconLookup lookup) noexcept;
+[[nodiscard]] HostedAppIconLookup GetHostedAppIconLookup() noexcept;
+
 class FrameIcons {
  public:
   // Sets the hosted app's icons on the frame unless an action changed the icon; the icons the

@@ -1,42 +1,26 @@
 #include "library/extender/process_flags.h"
 
+#include <utility>
 #include <vector>
+
+#include "platform/process_identity.h"
 
 namespace dl::extender {
 namespace {
-using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
-
 OsVersionFlags QueryOsFlags() noexcept {
-  OSVERSIONINFOW info{};
-  info.dwOSVersionInfoSize = sizeof(info);
-  // GetVersionEx lies to programs without a compatibility manifest; the kernel does not.
-  auto rtlGetVersion = reinterpret_cast<RtlGetVersionFn>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
-  if (!rtlGetVersion || rtlGetVersion(&info) != 0) return {};
-  return OsFlagsFromVersion(info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber);
+  const platform::SystemVersion& os = platform::CurrentProcessIdentity().os;
+  if (os.major == 0) return {};
+  return OsFlagsFromVersion(os.major, os.minor, os.build);
 }
 
-std::wstring ModulePath(HMODULE module) {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD n = ::GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0) return {};
-    if (n < buffer.size()) return std::wstring(buffer.data(), n);
-    if (buffer.size() >= 32768) return {};
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
+// The process's one reading of its executable, shared with the process gate.
 ExecutableIdentity QueryExecutable() {
+  const platform::ProcessIdentity& process = platform::CurrentProcessIdentity();
   ExecutableIdentity id;
-  // The module's own file name is exact; the command line may hold a relative or
-  // extension-less name, so it is only the fallback.
-  std::wstring path = ModulePath(nullptr);
-  if (path.empty()) path = FirstCommandLineParameter(::GetCommandLineW());
-  id.path = ApplyLongPathRule(std::move(path));
-  id.name = std::wstring(FileNameOf(id.path));
-  id.lowerPath = ToLowerSystem(id.path);
-  id.lowerName = ToLowerSystem(id.name);
+  id.path = process.path;
+  id.name = process.name;
+  id.lowerPath = process.lowerPath;
+  id.lowerName = process.lowerName;
   return id;
 }
 }  // namespace
@@ -46,10 +30,7 @@ const OsVersionFlags& OsFlags() noexcept {
   return flags;
 }
 
-std::wstring ToLowerSystem(std::wstring text) {
-  if (!text.empty()) ::CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
-  return text;
-}
+std::wstring ToLowerSystem(std::wstring text) { return platform::LowerCaseName(std::move(text)); }
 
 std::wstring ApplyLongPathRule(std::wstring path) {
   if (!WantsLongPathName(path)) return path;
@@ -126,8 +107,7 @@ const ProcessFlags& CurrentProcessFlags() noexcept {
   static const ProcessFlags flags = [] {
     try {
       const ExecutableIdentity& exe = Executable();
-      return ComputeProcessFlags(OsFlags(), exe.lowerName, exe.lowerPath,
-                                 ::GetModuleHandleW(L"mso.dll") != nullptr);
+      return ComputeProcessFlags(OsFlags(), exe.lowerName, exe.lowerPath, platform::IsModuleLoaded(L"mso.dll"));
     } catch (...) {
       return ProcessFlags{};
     }

@@ -7,6 +7,7 @@
 #include "library/runtime/process_local_storage.h"
 #include "library/runtime/shared_messages.h"
 #include "library/extender/classification_windows.h"
+#include "library/extender/noninvasive_marks.h"
 #include "library/extender/process_flags.h"
 #include "library/extender/utility_window.h"
 #include "library/extender/window_extender_rules.h"
@@ -15,6 +16,7 @@
 #include "library/model/event_log.h"
 #include "library/model/hex.h"
 #include "library/model/params.h"
+#include "platform/process_identity.h"
 #include "platform/registered_messages.h"
 
 namespace dl::extender {
@@ -275,7 +277,7 @@ void TWindowExtender::OfferWindowToParts() {
 
 bool TWindowExtender::NeedsNoninvasiveFollowing() const {
   return extender::NeedsNoninvasiveFollowing(windowClassName_, Executable().lowerPath,
-                                             ::GetModuleHandleW(L"nvsmartmax64.dll") != nullptr);
+                                             platform::IsModuleLoaded(L"nvsmartmax64.dll"));
 }
 
 void TWindowExtender::FollowWindow() {
@@ -288,8 +290,7 @@ void TWindowExtender::FollowWindow() {
     return;
   }
   if (NeedsNoninvasiveFollowing()) {
-    if (const ATOM atom = entry::Messages().noninvasiveAtom)
-      ::SetPropW(wnd_, MAKEINTATOM(atom), reinterpret_cast<HANDLE>(1));
+    MarkNoninvasive(wnd_, entry::Messages().noninvasiveAtom);
     return;
   }
   hook_ = std::make_unique<WHook>(wnd_, method);
@@ -339,7 +340,7 @@ void TWindowExtender::DetachWindow() {
   checkExtenderTimer_ = nullptr;
   officeTimer_ = nullptr;
   officeRecheckTimer_ = nullptr;
-  colorizationChangeTimer_ = nullptr;
+  colorChange_.reset();
   if (appFrameInputSinkWnd_) {
     UnsubclassChildWindow(appFrameInputSinkWnd_, this);
     appFrameInputSinkWnd_ = nullptr;
@@ -348,12 +349,15 @@ void TWindowExtender::DetachWindow() {
   // previous procedure, never this object.
   hook_.reset();
   consoleFollowed_ = false;
+  tooltip_.reset();
   auto detach = [](IWindowPart& part) {
     if (part.IsAttached()) part.DetachWindow();
   };
   ForEachPart(triggers_.Get(), true, detach);
   ForEachPart(actions_.Get(), true, detach);
   if (toolbox_) detach(*toolbox_);
+  // After the parts: they may still have finished their own transparency or cloaking.
+  DetachWindowServices();
   {
     // Children subclassed for parts that never let them go: unhooked with the window.
     std::lock_guard lock(subclassedWindowsLock_);

@@ -14,9 +14,14 @@
 #include <vector>
 
 #include "library/runtime/library_services.h"
+#include "library/extender/color_change_debounce.h"
+#include "library/extender/dpi_queries.h"
+#include "library/extender/frame_icons.h"
 #include "library/extender/monitor_subscription.h"
+#include "library/extender/size_move_tooltip.h"
 #include "library/extender/timer_collection.h"
 #include "library/extender/whook.h"
+#include "library/extender/window_cloaking.h"
 #include "library/extender/window_part_interfaces.h"
 #include "library/model/collections.h"
 #include "library/extender/window_extender_interfaces.h"
@@ -47,7 +52,6 @@ inline constexpr int kMaxDetachTries = 50;
 inline constexpr int kHookChecksToTrust = 10;
 inline constexpr int kMaxRehooks = 4;
 inline constexpr UINT kHookCheckIntervalMs = 100;
-inline constexpr UINT kColorChangeDelayMs = 300;
 
 class TWindowExtender
     : public model::ObjectClass<TWindowExtender, model::TAbstractItem, L"TWindowExtender">,
@@ -138,11 +142,23 @@ class TWindowExtender
   [[nodiscard]] model::RefPtr<IToolbox> GetToolbox() const override { return toolbox_; }
   [[nodiscard]] std::wstring GetRegistryParamsPath() const override;
   [[nodiscard]] bool InSizeMoveLoop() const noexcept override { return inSizeMoveLoop_; }
-  void SetTargetRectForDPIChange(const RECT& rc) override {
-    targetRectForDpiChange_ = rc;
-    targetRectForDpiChangeValid_ = true;
+  void SetTargetRectForDPIChange(const RECT& rc) override { dpiCache_.SetTargetRectForDPIChange(rc); }
+  void ResetTargetRectForDPIChange() override { dpiCache_.ResetTargetRectForDPIChange(); }
+  void InitializeTransparency() override;
+  void FinalizeTransparency() override;
+  bool SetTransparency(int percent) override;
+  [[nodiscard]] int GetTransparency() const override;
+  void RemoveTransparency() override;
+  void ShowSizeMoveTooltip(int index, const std::wstring& caption) override;
+  void HideSizeMoveTooltip(int index) override { ShowSizeMoveTooltip(index, std::wstring()); }
+  [[nodiscard]] HWND GetSizeMoveTooltipWindow() const noexcept override {
+    return tooltip_ ? tooltip_->Window() : nullptr;
   }
-  void ResetTargetRectForDPIChange() override { targetRectForDpiChangeValid_ = false; }
+  [[nodiscard]] int GetWindowDPI() override;
+  [[nodiscard]] int GetWindowNonClientDPI() override;
+  bool CloakWindow() override;
+  bool UncloakWindow() override;
+  void RefreshFrameIcons() override;
 
   // The extender's own reactions, around the window's procedure.
   bool BeforeMessage(WindowMessage& message) override;
@@ -157,9 +173,9 @@ class TWindowExtender
   [[nodiscard]] int RehookCount() const noexcept { return rehookCount_; }
   [[nodiscard]] int CheckExtenderTryCount() const noexcept { return checkExtenderTryCount_; }
   [[nodiscard]] bool HookCheckRunning() const noexcept { return checkExtenderTimer_ && checkExtenderTimer_->Enabled(); }
-  [[nodiscard]] bool ColorChangePending() const noexcept {
-    return colorizationChangeTimer_ && colorizationChangeTimer_->Enabled();
-  }
+  [[nodiscard]] bool ColorChangePending() const noexcept { return colorChange_ && colorChange_->Pending(); }
+  [[nodiscard]] const WindowDpiCache& DpiCache() const noexcept { return dpiCache_; }
+  [[nodiscard]] bool WindowWasCloaked() const noexcept { return cloaking_.WindowWasCloaked(); }
   [[nodiscard]] std::size_t SubclassedChildCount() const;
   [[nodiscard]] std::size_t MessageHandlerCount() const noexcept { return messageHandlers_.size(); }
   [[nodiscard]] int DetachTryCount() const noexcept { return detachTryCount_; }
@@ -208,7 +224,7 @@ class TWindowExtender
   void OwnAfterMessage(WindowMessage& message);
   void CloseRequest(const WindowMessage& message);
   void RestartColorChangeTimer();
-  [[nodiscard]] bool IsImmersiveColorSetChange(const WindowMessage& message) const;
+  void DetachWindowServices();
   [[nodiscard]] bool QualifiesAsRuleWindow() const;
 
   void StartOfficeSearch();
@@ -255,9 +271,17 @@ class TWindowExtender
   std::vector<std::pair<std::intptr_t, model::RefPtr<IAgent>>> specialAgents_;
   std::wstring specialIcons_;
   bool inSizeMoveLoop_ = false;
-  Timer* colorizationChangeTimer_ = nullptr;
-  RECT targetRectForDpiChange_{};
-  bool targetRectForDpiChangeValid_ = false;
+  // The window services, for the attached window; what detach does not finish, the next
+  // attach starts afresh.
+  std::unique_ptr<SizeMoveTooltip> tooltip_;          // from the first text on
+  std::unique_ptr<ColorChangeDebounce> colorChange_;  // from the first colour change on
+  WindowDpiCache dpiCache_;
+  WindowCloaking cloaking_;
+  FrameIcons frameIcons_;
+  // How the window was layered before InitializeTransparency, so that detach puts it back.
+  enum class TransparencyOrigin { kNone, kOpaque, kOwnAlpha, kUntouched };
+  TransparencyOrigin transparencyOrigin_ = TransparencyOrigin::kNone;
+  int transparencyAtInitialize_ = 0;
   HWND appFrameInputSinkWnd_ = nullptr;
   UINT inputSinkButtonDownMsg_ = 0;
   DWORD inputSinkButtonDownTime_ = 0;

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <utility>
 
+#include "library/extender/dpi_queries.h"
 #include "library/extender/hit_test.h"
 #include "library/extender/process_flags.h"
 #include "library/extender/window_extender.h"
@@ -40,19 +41,7 @@ MenuBarSearch SearchRecordFor(HWND frame) {
   ::ClientToScreen(frame, &origin);
   search.clientTop = origin.y;
   if (OsFlags().win10OrLater) {
-    UINT dpi = 96;
-    if (HMONITOR monitor = ::MonitorFromWindow(frame, MONITOR_DEFAULTTONEAREST)) {
-      using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-      // Looked up once; the module stays loaded for the process, as the system keeps it anyway.
-      static const auto getDpi = []() -> GetDpiForMonitorFn {
-        HMODULE shcore = ::LoadLibraryW(L"shcore.dll");
-        return shcore ? reinterpret_cast<GetDpiForMonitorFn>(
-                            reinterpret_cast<void*>(::GetProcAddress(shcore, "GetDpiForMonitor")))
-                      : nullptr;
-      }();
-      UINT x = 96, y = 96;
-      if (getDpi && getDpi(monitor, 0, &x, &y) == S_OK) dpi = x;
-    }
+    const UINT dpi = MonitorDpi(::MonitorFromWindow(frame, MONITOR_DEFAULTTONEAREST));
     search.dpiStep = (static_cast<int>(dpi) - 96) / 24;
   }
   return search;
@@ -144,6 +133,7 @@ std::size_t TWindowExtender::SubclassedChildCount() const {
 
 void TWindowExtender::ChildProc(HWND child, WindowMessage& message) noexcept {
   model::RefPtr<TWindowExtender> hold(this);
+  const ScopedThreadDpiAwareness dpiAwareness;
   try {
     std::lock_guard lock(subclassedWindowsLock_);
     std::shared_ptr<ChildRecord> record;

@@ -17,8 +17,6 @@ ATOM MarkPropertyAtom() noexcept {
   return atom;
 }
 
-constexpr wchar_t kImmersiveColorSet[] = L"ImmersiveColorSet";
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -27,6 +25,7 @@ constexpr wchar_t kImmersiveColorSet[] = L"ImmersiveColorSet";
 void TWindowExtender::WindowProc(HWND wnd, WindowMessage& message) noexcept {
   // The extender may be closed while a message is inside it; it lives until the message leaves.
   model::RefPtr<TWindowExtender> hold(this);
+  const ScopedThreadDpiAwareness dpiAwareness;
   nesting_.fetch_add(1);
   try {
     if (message.Msg == platform::ServiceMessage()) {
@@ -91,6 +90,9 @@ void TWindowExtender::AfterMessage(WindowMessage& message, bool beforeHandled) {
     case WM_EXITSIZEMOVE:
       inSizeMoveLoop_ = false;
       break;
+    case WM_DPICHANGED:
+      dpiCache_.Clear();
+      break;
     default:
       break;
   }
@@ -109,6 +111,12 @@ void TWindowExtender::AfterMessage(WindowMessage& message, bool beforeHandled) {
 
 bool TWindowExtender::OwnBeforeMessage(WindowMessage& message) {
   switch (message.Msg) {
+    case WM_DESTROY:
+      tooltip_.reset();
+      return false;
+    case WM_SETTEXT:
+      if (isApplicationFrameWindow_ && !frameIcons_.Initialized()) RefreshFrameIcons();
+      return false;
     case WM_STYLECHANGED:
       if (windowClassName_ == L"IEFrame" && !QualifiesAsRuleWindow()) ReapplyRule();
       return false;
@@ -116,16 +124,17 @@ bool TWindowExtender::OwnBeforeMessage(WindowMessage& message) {
       inSizeMoveLoop_ = true;
       return false;
     case WM_DPICHANGED:
-      // Anyone may send this message: write only where a rectangle can be written.
-      if (targetRectForDpiChangeValid_ && message.LParam &&
-          !::IsBadWritePtr(reinterpret_cast<void*>(message.LParam), sizeof(RECT)))
-        *reinterpret_cast<RECT*>(message.LParam) = targetRectForDpiChange_;
+      dpiCache_.BeforeDpiChanged(message.LParam);
       return false;
     default:
       break;
   }
   if (message.Msg != platform::ServiceMessage()) return false;
   switch (message.WParam) {
+    case kSvcAttachComplete:
+    case kSvcRefreshFrameIcons:
+      RefreshFrameIcons();
+      return false;
     case kSvcCloseRequest:
       CloseRequest(message);
       return true;
@@ -134,9 +143,10 @@ bool TWindowExtender::OwnBeforeMessage(WindowMessage& message) {
       if (HCURSOR cursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(message.LParam))) ::SetCursor(cursor);
       return false;
     case kSvcCloak:
+      message.Result = wnd_ ? cloaking_.Cloak(wnd_) : 0;
+      return true;
     case kSvcUncloak:
-      // Without the cloaking service the window stays as it is.
-      message.Result = 0;
+      message.Result = wnd_ ? cloaking_.Uncloak(wnd_) : 0;
       return true;
     default:
       return false;
@@ -165,10 +175,9 @@ void TWindowExtender::OwnAfterMessage(WindowMessage& message) {
       break;
     case WM_THEMECHANGED:
     case WM_DWMCOLORIZATIONCOLORCHANGED:
-      if (OsFlags().win10OrLater) RestartColorChangeTimer();
-      break;
     case WM_SETTINGCHANGE:
-      if (OsFlags().win10OrLater && IsImmersiveColorSetChange(message)) RestartColorChangeTimer();
+      if (IsColorChangeMessage(static_cast<UINT>(message.Msg), message.LParam, !hook_ || hook_->UnicodeWindow()))
+        RestartColorChangeTimer();
       break;
     case WM_STYLECHANGING:
       if (_wcsicmp(windowClassName_.c_str(), L"LaunchUnrealUWindowsClient") == 0)
@@ -179,33 +188,10 @@ void TWindowExtender::OwnAfterMessage(WindowMessage& message) {
   }
 }
 
-bool TWindowExtender::IsImmersiveColorSetChange(const WindowMessage& message) const {
-  if (!message.LParam) return false;
-  // The text comes from another process's broadcast: read it only as far as it is readable.
-  const std::size_t length = std::size(kImmersiveColorSet);
-  if (hook_ && !hook_->UnicodeWindow()) {
-    const auto* text = reinterpret_cast<const char*>(message.LParam);
-    if (::IsBadReadPtr(text, length)) return false;
-    return _strnicmp(text, "ImmersiveColorSet", length) == 0;
-  }
-  const auto* text = reinterpret_cast<const wchar_t*>(message.LParam);
-  if (::IsBadReadPtr(text, length * sizeof(wchar_t))) return false;
-  return _wcsnicmp(text, kImmersiveColorSet, length) == 0;
-}
-
 void TWindowExtender::RestartColorChangeTimer() {
-  if (!colorizationChangeTimer_) {
-    colorizationChangeTimer_ = timerCollection_.CreateNewTimer();
-    if (!colorizationChangeTimer_) return;
-    colorizationChangeTimer_->SetInterval(kColorChangeDelayMs);
-    colorizationChangeTimer_->SetOnTimer([this](Timer& timer) {
-      timer.SetEnabled(false);
-      if (wnd_) ::PostMessageW(wnd_, platform::ServiceMessage(), kSvcRefreshFrameIcons, 0);
-    });
-  }
-  // Off and on again: the delay starts from the latest change.
-  colorizationChangeTimer_->SetEnabled(false);
-  colorizationChangeTimer_->SetEnabled(true);
+  if (!wnd_) return;
+  if (!colorChange_) colorChange_ = std::make_unique<ColorChangeDebounce>(timerCollection_, wnd_, platform::ServiceMessage());
+  colorChange_->Restart();
 }
 
 bool TWindowExtender::QualifiesAsRuleWindow() const {
@@ -231,6 +217,7 @@ void TWindowExtender::OnMMCenterUpdate(TMMCenterUpdateType reason) {
 
 void TWindowExtender::ServiceProc(HWND wnd, WindowMessage& message) noexcept {
   model::RefPtr<TWindowExtender> hold(this);
+  const ScopedThreadDpiAwareness dpiAwareness;
   try {
     if (wnd_ && timerCollection_.ProcessMessage(message)) return;
     message.Result = ::DefWindowProcA(wnd, static_cast<UINT>(message.Msg), message.WParam, message.LParam);

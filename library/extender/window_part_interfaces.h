@@ -133,6 +133,32 @@ struct IWindowHandler : virtual model::IInterface {
   [[nodiscard]] virtual bool InSizeMoveLoop() const noexcept = 0;
   virtual void SetTargetRectForDPIChange(const RECT& rc) = 0;
   virtual void ResetTargetRectForDPIChange() = 0;
+
+  // Transparency in percent (0 opaque, 100 fully transparent). InitializeTransparency prepares
+  // the window once (it records "CurrentWindowTransparency" and "FirstTimeTransparencyApplied");
+  // FinalizeTransparency undoes the preparation. SetTransparency keeps the colour key and records
+  // the new value; RemoveTransparency leaves the window opaque and not layered.
+  virtual void InitializeTransparency() = 0;
+  virtual void FinalizeTransparency() = 0;
+  virtual bool SetTransparency(int percent) = 0;
+  [[nodiscard]] virtual int GetTransparency() const = 0;
+  virtual void RemoveTransparency() = 0;
+
+  // Two lines (index 0 and 1) of a tooltip that follows the cursor; it exists while either line
+  // has text.
+  virtual void ShowSizeMoveTooltip(int index, const std::wstring& caption) = 0;
+  virtual void HideSizeMoveTooltip(int index) = 0;
+  [[nodiscard]] virtual HWND GetSizeMoveTooltipWindow() const noexcept = 0;
+
+  // Cached until the window's next WM_DPICHANGED.
+  [[nodiscard]] virtual int GetWindowDPI() = 0;
+  [[nodiscard]] virtual int GetWindowNonClientDPI() = 0;
+
+  // What the service codes for cloaking do, for a part on the window's thread; true on success.
+  virtual bool CloakWindow() = 0;
+  virtual bool UncloakWindow() = 0;
+  // App-frame windows only: the hosted app's icons on the frame, unless an action changed them.
+  virtual void RefreshFrameIcons() = 0;
 };
 
 }  // namespace dl::extender

@@ -14,7 +14,9 @@ namespace {
 namespace L = trampoline_layout;
 using Byte = unsigned char;
 
-// Dispatch stub, entered by an entry's `call rax`: [rsp] holds the entry's method pair.
+// Dispatch stub, entered by an entry's `call rax`: [rsp] holds the entry's method pair. Once that
+// address is popped the stack is the window procedure's caller's again, so the stub's function
+// (for the unwind information) begins after the pop, and the pop itself looks like a leaf.
 constexpr Byte kDispatchStub[] = {
     0x41, 0x5A,                                      // pop  r10            ; &method pair
     0x53, 0x56, 0x57,                                // push rbx, rsi, rdi
@@ -26,27 +28,27 @@ constexpr Byte kDispatchStub[] = {
     0x4C, 0x89, 0x44, 0x24, 0x28,                    // mov  [rsp+40], r8   ; wParam
     0x4C, 0x89, 0x4C, 0x24, 0x30,                    // mov  [rsp+48], r9   ; lParam
     0x48, 0xC7, 0x44, 0x24, 0x38, 0, 0, 0, 0,        // mov  qword [rsp+56], 0 ; Result
+    0x48, 0xBF, 0x78, 0x56, 0x34, 0x12, 0, 0, 0, 0,  // mov  rdi, busy counter
+    0xF0, 0xFF, 0x07,                                // lock inc dword [rdi] ; before the object is looked at
     0x48, 0x8B, 0x4B, 0x08,                          // mov  rcx, [rbx+8]   ; object
     0xBA, 0x08, 0x00, 0x00, 0x00,                    // mov  edx, 8
     0x48, 0xB8, 0x78, 0x56, 0x34, 0x32, 0, 0, 0, 0,  // mov  rax, IsBadReadPtr
     0xFF, 0xD0,                                      // call rax
+    0x89, 0xC0,                                      // mov  eax, eax       ; a BOOL, widened
     0x85, 0xC0,                                      // test eax, eax
-    0x75, 0x25,                                      // jnz  bad
-    0x48, 0xBF, 0x78, 0x56, 0x34, 0x12, 0, 0, 0, 0,  // mov  rdi, busy counter
-    0xF0, 0xFF, 0x07,                                // lock inc dword [rdi]
+    0x75, 0x13,                                      // jnz  bad            ; the non-zero answer is the result
     0x48, 0x8B, 0x4B, 0x08,                          // mov  rcx, [rbx+8]   ; object
     0x48, 0x89, 0xF2,                                // mov  rdx, rsi       ; window
     0x4C, 0x8D, 0x44, 0x24, 0x20,                    // lea  r8, [rsp+32]   ; &message record
     0xFF, 0x13,                                      // call [rbx]          ; method code
-    0xF0, 0xFF, 0x0F,                                // lock dec dword [rdi]
     0x48, 0x8B, 0x44, 0x24, 0x38,                    // mov  rax, [rsp+56]  ; Result
-    0xEB, 0x02,                                      // jmp  done
-    0x89, 0xC0,                                      // bad: mov eax, eax  ; the non-zero answer
-    0x48, 0x83, 0xC4, 0x40,                          // done: add rsp, 64
+    0xF0, 0xFF, 0x0F,                                // bad: lock dec dword [rdi]
+    0x48, 0x83, 0xC4, 0x40,                          // add  rsp, 64
     0x5F, 0x5E, 0x5B,                                // pop  rdi, rsi, rbx
     0xC3,                                            // ret
 };
-static_assert(sizeof(kDispatchStub) <= L::kDispatchStubSize);
+static_assert(sizeof(kDispatchStub) == L::kDispatchStubCodeSize);
+static_assert(L::kDispatchStubOffset + sizeof(kDispatchStub) <= L::kUnwindTableOffset);
 
 // Shared tail of the forwarder entries (rax = procedure, r10 = CallWindowProcW/A): calls
 // CallWindowProc(proc, window, message, wParam, lParam) in a frame of its own, so the fifth
@@ -63,6 +65,46 @@ constexpr Byte kForwarderHelper[] = {
     0xC3,                          // ret
 };
 static_assert(sizeof(kForwarderHelper) <= L::kForwarderHelperSize);
+
+// Unwind information of the dispatch stub and the forwarder helper, written into every block:
+// a stack walk or an exception that passes through a window procedure reached through a
+// trampoline unwinds through them like through compiled code. Entries themselves never move the
+// stack (an entry's call is undone by the stub's first instruction), so they need none.
+constexpr Byte kDispatchUnwindInfo[] = {
+    0x01, 0x07, 0x04, 0x00,  // version 1, a 7-byte prologue, 4 codes, no frame register
+    0x07, 0x72,              // at 7: UWOP_ALLOC_SMALL 64
+    0x03, 0x70,              // at 3: UWOP_PUSH_NONVOL rdi
+    0x02, 0x60,              // at 2: UWOP_PUSH_NONVOL rsi
+    0x01, 0x30,              // at 1: UWOP_PUSH_NONVOL rbx
+};
+static_assert(sizeof(kDispatchUnwindInfo) == L::kDispatchUnwindInfoSize);
+constexpr Byte kHelperUnwindInfo[] = {
+    0x01, 0x04, 0x01, 0x00,  // version 1, a 4-byte prologue, 1 code
+    0x04, 0x62,              // at 4: UWOP_ALLOC_SMALL 56
+    0x00, 0x00,
+};
+static_assert(sizeof(kHelperUnwindInfo) == L::kHelperUnwindInfoSize);
+
+void WriteUnwindInfo(Byte* block) noexcept {
+  std::memcpy(block + L::kDispatchUnwindInfoOffset, kDispatchUnwindInfo, sizeof kDispatchUnwindInfo);
+  std::memcpy(block + L::kHelperUnwindInfoOffset, kHelperUnwindInfo, sizeof kHelperUnwindInfo);
+  const RUNTIME_FUNCTION table[2] = {
+      {static_cast<DWORD>(L::kDispatchStubOffset + L::kDispatchFunctionStart),
+       static_cast<DWORD>(L::kDispatchStubOffset + L::kDispatchStubCodeSize),
+       static_cast<DWORD>(L::kDispatchUnwindInfoOffset)},
+      {static_cast<DWORD>(L::kForwarderHelperOffset),
+       static_cast<DWORD>(L::kForwarderHelperOffset + sizeof kForwarderHelper),
+       static_cast<DWORD>(L::kHelperUnwindInfoOffset)},
+  };
+  std::memcpy(block + L::kUnwindTableOffset, table, sizeof table);
+}
+
+// The block lives as long as the process, so the registration made here stays valid after the
+// copy that made it has been unloaded; the copies after it find the blocks registered.
+void RegisterUnwindInfo(Byte* block) noexcept {
+  ::RtlAddFunctionTable(reinterpret_cast<PRUNTIME_FUNCTION>(block + L::kUnwindTableOffset), 2,
+                        reinterpret_cast<DWORD64>(block));
+}
 
 struct UserProcs {
   WNDPROC defA = nullptr, defW = nullptr;
@@ -95,6 +137,8 @@ struct PoolState {
   Byte* blocks;
   Byte* freeList;
 };
+
+static_assert(sizeof(PoolState) <= entry::kTrampolinePoolStateSize);
 
 // Used only when the process-local storage cannot be had; then there are no blocks either.
 constinit PoolState g_localState{SRWLOCK_INIT, nullptr, nullptr};
@@ -188,6 +232,7 @@ bool AllocateBlockLocked(PoolState& pool) noexcept {
     }
   }
   std::memcpy(block + L::kForwarderHelperOffset, kForwarderHelper, sizeof kForwarderHelper);
+  WriteUnwindInfo(block);
 
   pool.blocks = block;
   // Pushed from the last entry down, so allocation hands out the block in address order.
@@ -197,6 +242,7 @@ bool AllocateBlockLocked(PoolState& pool) noexcept {
     PushFreeLocked(pool, entry);
   }
   ::FlushInstructionCache(::GetCurrentProcess(), block, L::kBlockSize);
+  RegisterUnwindInfo(block);
   return true;
 }
 

@@ -18,6 +18,19 @@ inline constexpr std::size_t kEntrySize = 37;
 inline constexpr std::size_t kEntryStartLimit = 4059;  // an entry must start below this
 inline constexpr std::size_t kEntriesPerBlock = (kEntryStartLimit - kFirstEntryOffset + kEntrySize - 1) / kEntrySize;
 
+// Unwind information of the block's two pieces of code, in the space they leave free.
+inline constexpr std::size_t kDispatchStubCodeSize = 111;
+inline constexpr std::size_t kDispatchFunctionStart = 2;  // after the stub's pop
+inline constexpr std::size_t kUnwindTableOffset = 120;    // two RUNTIME_FUNCTIONs
+inline constexpr std::size_t kHelperUnwindInfoOffset = 144;
+inline constexpr std::size_t kHelperUnwindInfoSize = 8;
+inline constexpr std::size_t kDispatchUnwindInfoOffset = kForwarderHelperOffset + kForwarderHelperSize;  // 184
+inline constexpr std::size_t kDispatchUnwindInfoSize = 12;
+static_assert(kUnwindTableOffset % 4 == 0 && kHelperUnwindInfoOffset % 4 == 0 && kDispatchUnwindInfoOffset % 4 == 0);
+static_assert(kUnwindTableOffset + 24 <= kHelperUnwindInfoOffset);
+static_assert(kHelperUnwindInfoOffset + kHelperUnwindInfoSize <= kDispatchStubOffset + kDispatchStubSize);
+static_assert(kDispatchUnwindInfoOffset + kDispatchUnwindInfoSize <= kFirstEntryOffset);
+
 static_assert(kForwarderHelperOffset + kForwarderHelperSize <= kFirstEntryOffset);
 static_assert(kEntriesPerBlock == 105);
 static_assert(kFirstEntryOffset + (kEntriesPerBlock - 1) * kEntrySize < kEntryStartLimit);

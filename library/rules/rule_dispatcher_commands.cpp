@@ -8,6 +8,7 @@
 #include "protocol/plugin_commands.h"
 #include "protocol/service_codes.h"
 #include "library/extender/classification_windows.h"
+#include "library/extender/noninvasive_marks.h"
 #include "library/rules/rule_dispatcher.h"
 #include "library/rules/window_marks.h"
 #include "platform/text.h"
@@ -381,7 +382,7 @@ void TRuleDispatcher::DetachAllWindows() {
     HWND wnd = *it;
     if (environment_.reducedHookProcess) {
       ::PostMessageW(wnd, service, protocol::kSvcUnregisterWindow, kUnregDetachAll);
-    } else if (noninvasive && ::GetPropW(wnd, MAKEINTATOM(noninvasive))) {
+    } else if (extender::IsMarkedNoninvasive(wnd, noninvasive)) {
       // Its extender must be gone before the dispatcher goes on; a window that does not
       // answer within the time is skipped.
       DWORD_PTR result = 0;

@@ -51,21 +51,26 @@ bool ProcessLocalStorage::Map(HANDLE mapping, bool initialise) noexcept {
     auto* record = static_cast<HookRecord*>(::GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, sizeof(HookRecord)));
     auto* page = static_cast<unsigned char*>(
         ::VirtualAlloc(nullptr, kStubPageSize, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
-    if (!counter || !record || !page) {
+    // The trampoline pool's state is allocated here too, all zeros (an unlocked lock and empty
+    // lists), so that no copy has to map the record again to publish it.
+    void* pool = ::GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, kTrampolinePoolStateSize);
+    if (!counter || !record || !page || !pool) {
       if (counter) ::GlobalFree(counter);
       if (record) ::GlobalFree(record);
       if (page) ::VirtualFree(page, 0, MEM_RELEASE);
+      if (pool) ::GlobalFree(pool);
       return false;
     }
     rec->busyCounter = reinterpret_cast<std::uint64_t>(counter);
     rec->hookRecord = reinterpret_cast<std::uint64_t>(record);
     rec->stubPage = reinterpret_cast<std::uint64_t>(page);
-    rec->trampolinePool = 0;
+    rec->trampolinePool = reinterpret_cast<std::uint64_t>(pool);
     rec->reserved = 0;
   }
   counter_ = reinterpret_cast<volatile LONG*>(rec->busyCounter);
   record_ = reinterpret_cast<HookRecord*>(rec->hookRecord);
   stubPage_ = reinterpret_cast<unsigned char*>(rec->stubPage);
+  trampolinePool_ = rec->trampolinePool;
   return record_ != nullptr;
 }
 
@@ -92,6 +97,8 @@ bool ProcessLocalStorage::Open() noexcept {
 }
 
 std::uint64_t ProcessLocalStorage::PublishTrampolinePool(std::uint64_t candidate) const noexcept {
+  // Known since the record was read: nothing to map.
+  if (trampolinePool_) return trampolinePool_;
   UniqueHandle mapping = OpenExisting();
   if (!mapping) return 0;
   UniqueView view = MapRecord(mapping.get());

@@ -4,6 +4,8 @@
 // trampoline pool state. Created by the first copy, never closed, never freed.
 #include <windows.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "library/runtime/hook_record.h"
@@ -42,7 +44,11 @@ class ProcessLocalStorage {
   HookRecord* record_ = nullptr;
   unsigned char* stubPage_ = nullptr;
   bool created_ = false;
+  std::uint64_t trampolinePool_ = 0;
 };
+
+// Room for the trampoline pool's state, which the creating copy allocates with the other blocks.
+inline constexpr std::size_t kTrampolinePoolStateSize = 64;
 
 // The busy counter: hook calls in progress, live extenders, cross-thread requests in
 // flight and library-holding threads. Falls back to a counter of this copy when the

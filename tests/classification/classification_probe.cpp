@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "library/entry/process_gate.h"
 #include "library/extender/process_flags.h"
 #include "platform/text.h"
 
@@ -27,6 +28,7 @@ int wmain() {
   Line("path", Executable().path);
   Line("name", Executable().name);
   Line("lowername", Executable().lowerName);
+  Line("gatename", dl::entry::ReadGateInputs().exeName);
   const FileVersion& v = ExecutableVersion();
   Line("version", std::to_wstring(v.major) + L"." + std::to_wstring(v.minor) + L"." + std::to_wstring(v.release) +
                       L"." + std::to_wstring(v.build));

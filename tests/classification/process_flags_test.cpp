@@ -144,6 +144,28 @@ TEST_F(ProcessFlagsInRealProcesses, ExecutableIdentityAndVersionInformation) {
   EXPECT_EQ(run.values.at("description"), "Classification probe");  // trimmed of spaces and tabs
 }
 
+// The process gate and the process flags read one identity and lower names by one rule, also
+// outside ASCII (towlower and CharLowerBuffW used to disagree there).
+TEST_F(ProcessFlagsInRealProcesses, GateAndFlagsSeeOneLowerCaseNameAlsoOutsideAscii) {
+  struct Case {
+    const wchar_t* relative;
+    const char* lowerName;  // UTF-8
+  };
+  const Case cases[] = {
+      {L"\u00c4RGER\u00dcBER.EXE", "\xc3\xa4rger\xc3\xbc" "ber.exe"},                  // ÄRGERÜBER.EXE
+      {L"\u0421\u041b\u0410\u0412\u0410.exe", "\xd1\x81\xd0\xbb\xd0\xb0\xd0\xb2\xd0\xb0.exe"},  // СЛАВА.exe
+      {L"Dwm.Exe", "dwm.exe"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(dl::platform::WideToUtf8(c.relative));
+    const ProbeRun run = RunAs(c.relative);
+    ASSERT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.values.at("lowername"), c.lowerName);
+    EXPECT_EQ(run.values.at("gatename"), c.lowerName);
+    EXPECT_EQ(run.values.at("name"), dl::platform::WideToUtf8(c.relative));
+  }
+}
+
 TEST_F(ProcessFlagsInRealProcesses, ShortPathStartIsReportedInLongForm) {
   const fs::path target = temp_.path() / L"A Rather Long Folder Name" / L"LongProbeName.exe";
   fs::create_directories(target.parent_path());

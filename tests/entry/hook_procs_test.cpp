@@ -16,6 +16,7 @@
 #include "protocol/entry_state.h"
 #include "protocol/service_codes.h"
 #include "library/runtime/shared_messages.h"
+#include "library/extender/noninvasive_marks.h"
 #include "platform/handles.h"
 #include "tests/entry/fake_collaborators.h"
 #include "tests/support/pump.h"
@@ -188,7 +189,9 @@ class NoninvasiveWindow : public HookProcs {
   void SetUp() override {
     HookProcs::SetUp();
     ASSERT_NE(Messages().noninvasiveAtom, 0);
-    ASSERT_TRUE(::SetPropW(window_.get(), MAKEINTATOM(Messages().noninvasiveAtom), reinterpret_cast<HANDLE>(1)));
+    // Marked as the extender marks it: the property, and the process's own note of the window.
+    dl::extender::MarkNoninvasive(window_.get(), Messages().noninvasiveAtom);
+    ASSERT_TRUE(::GetPropW(window_.get(), MAKEINTATOM(Messages().noninvasiveAtom)));
     dispatcher_.extendedWindow = window_.get();
   }
   // Indexes of the AfterMessage calls for one message.
@@ -235,6 +238,22 @@ TEST_F(NoninvasiveWindow, ForgedRecordAddressIsIgnored) {
   // Only the marker's own record comes back.
   ASSERT_TRUE(PumpUntil([&] { return AfterRecords(kMarker).size() == 1; }));
   EXPECT_EQ(dispatcher_.extender.handler.after.size(), 1u);
+}
+
+// The hooks look for the property only on windows this process marked: asking the window
+// server for a property on every message of every window is what they avoid.
+TEST_F(HookProcs, PropertyOnAWindowThisProcessNeverMarkedIsNotFollowed) {
+  HWND other = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(other, nullptr);
+  ASSERT_TRUE(::SetPropW(other, MAKEINTATOM(Messages().noninvasiveAtom), reinterpret_cast<HANDLE>(1)));
+  EXPECT_FALSE(dl::extender::MayBeMarkedNoninvasive(other));
+  dispatcher_.extendedWindow = other;
+  MSG msg{other, WM_APP + 9, 3, 4};
+  GetMessageProc(HC_ACTION, PM_REMOVE, reinterpret_cast<LPARAM>(&msg));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_APP + 9));
+  EXPECT_TRUE(dispatcher_.extender.handler.before.empty());
+  ::RemovePropW(other, MAKEINTATOM(Messages().noninvasiveAtom));
+  ::DestroyWindow(other);
 }
 
 TEST_F(HookProcs, ShellRedrawReportsACaptionChange) {

@@ -31,6 +31,53 @@ LRESULT CALLBACK CountingCallWndProcRet(int code, WPARAM wParam, LPARAM lParam) 
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// What a handler that counts nothing itself sees of the busy counter, and whether the stack it
+// runs on unwinds back through the stub into the sender.
+std::atomic<LONG> g_busyInside{-1};
+std::atomic<bool> g_unwoundToSender{false};
+DWORD64 g_senderBegin = 0, g_senderEnd = 0;
+
+// Walks this thread's stack with the system's unwinder, as a debugger or a crash reporter does;
+// true when one of the frames is inside [begin, end).
+bool StackWalkReaches(DWORD64 begin, DWORD64 end) {
+  CONTEXT context{};
+  ::RtlCaptureContext(&context);
+  for (int frame = 0; frame < 64 && context.Rip; ++frame) {
+    if (context.Rip >= begin && context.Rip < end) return true;
+    DWORD64 imageBase = 0;
+    PRUNTIME_FUNCTION function = ::RtlLookupFunctionEntry(context.Rip, &imageBase, nullptr);
+    if (!function) {
+      // Code without unwind information is taken for a leaf: the return address is on top.
+      context.Rip = *reinterpret_cast<const DWORD64*>(context.Rsp);
+      context.Rsp += 8;
+      continue;
+    }
+    void* handlerData = nullptr;
+    DWORD64 establisher = 0;
+    ::RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, context.Rip, function, &context, &handlerData, &establisher,
+                       nullptr);
+  }
+  return false;
+}
+
+LRESULT CALLBACK ObservingCallWndProc(int code, WPARAM wParam, LPARAM lParam) {
+  if (code >= 0 && reinterpret_cast<const CWPSTRUCT*>(lParam)->message == kCounted) {
+    g_busyInside = StorageBusyCount();
+    g_unwoundToSender = StackWalkReaches(g_senderBegin, g_senderEnd);
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The caller whose frame the walk must find; its extent comes from its own unwind information.
+// It calls the stub as the system does. (Through a real hook call Wine 8 runs the hook from its
+// user-mode callback dispatcher, which no unwinder gets past, whatever the hook's code.)
+__attribute__((noinline)) LRESULT CallStubFromHere(HOOKPROC stub, HWND wnd) {
+  CWPSTRUCT message{0, 0, kCounted, wnd};
+  const LRESULT result = stub(HC_ACTION, 0, reinterpret_cast<LPARAM>(&message));
+  asm volatile("");
+  return result;
+}
+
 std::atomic<int> g_events{0};
 void CALLBACK CountingEventProc(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) { ++g_events; }
 bool AllEvents(DWORD) { return true; }
@@ -91,6 +138,38 @@ TEST_F(ThreadHooks, StubsCallTheCurrentHandlersOnlyWhileEnabledAndPresent) {
   EXPECT_EQ(SendCounted(), 1);
   list.Clear();
   EXPECT_EQ(SendCounted(), 0);
+}
+
+TEST_F(ThreadHooks, AStubCountsTheCallInBeforeTheHandlerRunsAndUnwindsToTheSender) {
+  ASSERT_TRUE(PrepareHookStubs(&ObservingCallWndProc, &CountingCallWndProcRet));
+  DWORD64 base = 0;
+  PRUNTIME_FUNCTION sender = ::RtlLookupFunctionEntry(reinterpret_cast<DWORD64>(&CallStubFromHere), &base, nullptr);
+  ASSERT_NE(sender, nullptr);
+  g_senderBegin = base + sender->BeginAddress;
+  g_senderEnd = base + sender->EndAddress;
+  const HOOKPROC stub = CallWndProcStub();
+  ASSERT_NE(stub, nullptr);
+  // The unwind information belongs to the page, which every copy shares.
+  EXPECT_NE(::RtlLookupFunctionEntry(reinterpret_cast<DWORD64>(stub) + kStubBodyOffset + 8, &base, nullptr), nullptr);
+
+  // Through a real hook: the handler counts nothing itself, the one call in progress is the stub's.
+  ThreadLocalHookList list;
+  ASSERT_TRUE(list.HookThread(::GetCurrentThreadId()));
+  const LONG before = StorageBusyCount();
+  g_busyInside = -1;
+  ::SendMessageW(wnd, kCounted, 0, 0);
+  EXPECT_EQ(g_busyInside.load(), before + 1);
+  EXPECT_EQ(StorageBusyCount(), before);
+  list.Clear();
+
+  g_busyInside = -1;
+  g_unwoundToSender = false;
+  CallStubFromHere(stub, wnd);
+  EXPECT_EQ(g_busyInside.load(), before + 1);
+  EXPECT_TRUE(g_unwoundToSender.load()) << "a walk from the handler does not get back through the stub";
+  EXPECT_EQ(StorageBusyCount(), before);
+  ReleaseHookStubs(&ObservingCallWndProc, &CountingCallWndProcRet);
+  ASSERT_TRUE(PrepareHookStubs(&CountingCallWndProc, &CountingCallWndProcRet));
 }
 
 TEST_F(ThreadHooks, HookingAHookedThreadAgainInstallsNothing) {

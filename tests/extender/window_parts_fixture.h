@@ -34,6 +34,8 @@ class TestPart : public model::ObjectClass<TestPart, model::TAbstractItem, L"Tes
   [[nodiscard]] bool IsAttached() const override { return attached_; }
   bool BeforeMessage(WindowMessage& message) override;
   void AfterMessage(WindowMessage&, bool) override {}
+  // The extender's services as this part sees them; null outside Init..Done.
+  [[nodiscard]] IWindowHandler* Handler() const noexcept { return handler_; }
 
   std::map<std::wstring, std::wstring> params;
   std::vector<WPARAM> serviceCodes;

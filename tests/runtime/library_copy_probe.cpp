@@ -93,3 +93,15 @@ extern "C" BOOL ProbeStartHoldingThread(HANDLE release) {
   return StartLibraryHoldingThread(&WaitForRelease, release);
 }
 extern "C" LONG ProbeBusyCount() { return StorageBusyCount(); }
+
+// Leaving as the library leaves a process: the handlers are cleared first, then the copy waits
+// until no call is inside (a stub counts a call in before it reads a handler), then it may go.
+extern "C" BOOL ProbeLeave(LONG idle, DWORD timeoutMs) {
+  ReleaseHookStubs();
+  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+  while (StorageBusyCount() > idle) {
+    if (::GetTickCount64() > deadline) return FALSE;
+    ::Sleep(1);
+  }
+  return TRUE;
+}

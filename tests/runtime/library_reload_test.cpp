@@ -5,8 +5,12 @@
 #include <windows.h>
 
 #include <array>
+#include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "tests/runtime/library_copy_probe.h"
 #include "tests/extender/logged_window.h"
@@ -38,6 +42,7 @@ struct Copy {
   LONG (*subclassCount)() = nullptr;
   BOOL (*startHoldingThread)(HANDLE) = nullptr;
   LONG (*busyCount)() = nullptr;
+  BOOL (*leave)(LONG, DWORD) = nullptr;
 
   template <typename F>
   void Get(F& fn, const char* name) {
@@ -55,8 +60,9 @@ struct Copy {
     Get(subclassCount, "ProbeSubclassCount");
     Get(startHoldingThread, "ProbeStartHoldingThread");
     Get(busyCount, "ProbeBusyCount");
+    Get(leave, "ProbeLeave");
     return storage && hookThread && callCount && setEnabled && subclass && unsubclass && subclassCount &&
-           startHoldingThread && busyCount;
+           startHoldingThread && busyCount && leave;
   }
   ProbeInfo Info() const {
     ProbeInfo info{};
@@ -230,6 +236,101 @@ TEST(LibraryReload, CopiesLoadedAtTheSameTimeShareOneTrampolinePool) {
   for (const auto& path : paths) ::DeleteFileW(path.c_str());
 }
 
+// A window procedure that walks its own stack with the system's unwinder, as a debugger, a
+// profiler or a crash reporter does, looking for the frame of the code that sent the message.
+constexpr UINT kWalkMessage = WM_APP + 9;
+DWORD64 g_senderBegin = 0, g_senderEnd = 0;
+
+std::string g_walkTrace;
+std::string Where(DWORD64 address) {
+  HMODULE module = nullptr;
+  char name[MAX_PATH] = "?";
+  if (::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCSTR>(address), &module))
+    ::GetModuleFileNameA(module, name, MAX_PATH);
+  char line[MAX_PATH + 64];
+  std::snprintf(line, sizeof line, "%llx %s\n", static_cast<unsigned long long>(address), name);
+  return line;
+}
+
+bool StackWalkReaches(DWORD64 begin, DWORD64 end) {
+  CONTEXT context{};
+  ::RtlCaptureContext(&context);
+  g_walkTrace.clear();
+  for (int frame = 0; frame < 64 && context.Rip; ++frame) {
+    g_walkTrace += Where(context.Rip);
+    if (context.Rip >= begin && context.Rip < end) return true;
+    DWORD64 imageBase = 0;
+    PRUNTIME_FUNCTION function = ::RtlLookupFunctionEntry(context.Rip, &imageBase, nullptr);
+    if (!function) {
+      context.Rip = *reinterpret_cast<const DWORD64*>(context.Rsp);  // a leaf: return address on top
+      context.Rsp += 8;
+      continue;
+    }
+    void* handlerData = nullptr;
+    DWORD64 establisher = 0;
+    ::RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, context.Rip, function, &context, &handlerData, &establisher,
+                       nullptr);
+  }
+  return false;
+}
+
+LRESULT CALLBACK WalkingProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kWalkMessage) return StackWalkReaches(g_senderBegin, g_senderEnd) ? 1 : 2;
+  return ::DefWindowProcW(wnd, msg, wParam, lParam);
+}
+
+__attribute__((noinline)) LRESULT SendWalk(HWND wnd) {
+  const LRESULT result = ::SendMessageW(wnd, kWalkMessage, 0, 0);
+  asm volatile("");
+  return result;
+}
+
+void StackWalksThroughTrampolines() {
+  DWORD64 base = 0;
+  PRUNTIME_FUNCTION sender = ::RtlLookupFunctionEntry(reinterpret_cast<DWORD64>(&SendWalk), &base, nullptr);
+  ASSERT_NE(sender, nullptr);
+  g_senderBegin = base + sender->BeginAddress;
+  g_senderEnd = base + sender->EndAddress;
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &WalkingProc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"dl_stack_walk_window";
+  ::RegisterClassW(&wc);
+  HWND wnd = ::CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                               wc.hInstance, nullptr);
+  ASSERT_NE(wnd, nullptr);
+  EXPECT_EQ(SendWalk(wnd), 1) << g_walkTrace << "not subclassed";
+
+  const std::wstring pathA = TempCopy(L"walk_a"), pathB = TempCopy(L"walk_b");
+  Copy a;
+  ASSERT_TRUE(a.Load(pathA));
+  void* trampoline = a.subclass(wnd);
+  ASSERT_NE(trampoline, nullptr);
+  EXPECT_EQ(SendWalk(wnd), 1) << g_walkTrace << "through the dispatch stub of a live copy";
+  a.unsubclass();
+  ASSERT_TRUE(::FreeLibrary(a.module));
+  EXPECT_EQ(SendWalk(wnd), 1) << g_walkTrace << "through the parked forwarder, its copy gone";
+
+  Copy b;
+  ASSERT_TRUE(b.Load(pathB));
+  EXPECT_EQ(b.subclass(wnd), trampoline);
+  const LONG before = b.subclassCount();
+  EXPECT_EQ(SendWalk(wnd), 1) << g_walkTrace << "through a stub the first copy wrote, taken over by the second";
+  EXPECT_EQ(b.subclassCount(), before + 1);
+  b.unsubclass();
+  ::DestroyWindow(wnd);
+  ::FreeLibrary(b.module);
+  ::DeleteFileW(pathA.c_str());
+  ::DeleteFileW(pathB.c_str());
+}
+
+// On a thread of its own: a thread with per-thread hooks gets its sent messages from Wine 8's
+// user-mode callback dispatcher, which no unwinder gets past, whatever the window's code.
+TEST(LibraryReload, StackWalksFromAWindowProcedureUnwindThroughTrampolinesOfCopiesThatAreGone) {
+  std::thread([] { StackWalksThroughTrampolines(); }).join();
+}
+
 TEST(LibraryReload, HoldingThreadKeepsItsCopyLoadedUntilItsFunctionReturns) {
   const std::wstring path = TempCopy(L"hold");
   ASSERT_FALSE(path.empty());
@@ -247,6 +348,90 @@ TEST(LibraryReload, HoldingThreadKeepsItsCopyLoadedUntilItsFunctionReturns) {
   EXPECT_EQ(*counter, busy);
   ::CloseHandle(release);
   ::DeleteFileW(path.c_str());
+}
+
+// Threads that churn windows and messages, each with per-thread hooks through the stubs, while
+// the library leaves the process and comes back, again and again, at two addresses.
+TEST(LibraryReload, TwentyChurningThreadsSurviveFiftyUnloadsAndReloads) {
+  constexpr int kThreads = 20;
+  constexpr int kReloads = 50;
+  const std::wstring paths[2] = {TempCopy(L"stress_a"), TempCopy(L"stress_b")};
+  ASSERT_FALSE(paths[0].empty());
+  ASSERT_FALSE(paths[1].empty());
+
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &::DefWindowProcW;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"dl_stress_window";
+  ::RegisterClassW(&wc);
+
+  std::atomic<bool> stop{false};
+  std::atomic<int> ready{0};
+  std::array<std::atomic<long>, kThreads> rounds{};
+  std::array<DWORD, kThreads> ids{};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      ids[t] = ::GetCurrentThreadId();
+      MSG msg;
+      ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // a message queue before the hooks
+      ++ready;
+      while (!stop.load()) {
+        HWND wnd = ::CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 80, nullptr, nullptr,
+                                     wc.hInstance, nullptr);
+        for (int i = 0; i < 10; ++i) ::SendMessageW(wnd, kProbeMessage, i, 0);
+        ::PostMessageW(wnd, WM_APP, 0, 0);
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+        ::DestroyWindow(wnd);
+        ++rounds[t];
+      }
+    });
+  }
+  struct Joiner {
+    std::atomic<bool>& stop;
+    std::vector<std::thread>& threads;
+    ~Joiner() {
+      stop = true;
+      for (auto& thread : threads)
+        if (thread.joinable()) thread.join();
+    }
+  } joiner{stop, threads};
+  ASSERT_TRUE(dl::test::PumpUntil([&] { return ready.load() == kThreads; }));
+
+  // The first copy hooks every thread; its hooks stay with the threads after it has gone.
+  Copy first;
+  ASSERT_TRUE(first.Load(paths[0]));
+  auto* counter = reinterpret_cast<volatile LONG*>(first.Info().busyCounter);
+  const LONG idle = *counter;
+  for (DWORD id : ids) ASSERT_TRUE(first.hookThread(id));
+  ASSERT_TRUE(first.leave(idle, 10000));
+  ASSERT_TRUE(::FreeLibrary(first.module));
+
+  auto everyThreadMoved = [&] {
+    std::array<long, kThreads> before{};
+    for (int t = 0; t < kThreads; ++t) before[t] = rounds[t].load();
+    return dl::test::PumpUntil([&] {
+      for (int t = 0; t < kThreads; ++t)
+        if (rounds[t].load() <= before[t]) return false;
+      return true;
+    });
+  };
+  for (int i = 0; i < kReloads; ++i) {
+    SCOPED_TRACE(i);
+    Copy copy;
+    ASSERT_TRUE(copy.Load(paths[i % 2]));
+    ASSERT_TRUE(everyThreadMoved()) << "a thread hangs while a copy is loaded";
+    ASSERT_GT(copy.callCount(), 0) << "the hooks did not reach this copy";
+    ASSERT_TRUE(copy.leave(idle, 10000)) << "calls still inside the copy";
+    ASSERT_TRUE(::FreeLibrary(copy.module));
+    ASSERT_EQ(::GetModuleHandleW(paths[i % 2].c_str()), nullptr);
+    ASSERT_TRUE(everyThreadMoved()) << "a thread hangs while no copy is loaded";
+  }
+
+  stop = true;
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(*counter, idle) << "the busy counter is not back where it was";
+  for (const auto& path : paths) ::DeleteFileW(path.c_str());
 }
 
 }  // namespace

@@ -3,11 +3,13 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <functional>
 #include <algorithm>
 #include <optional>
 #include <stdexcept>
 
 #include "protocol/product_names.h"
+#include "protocol/server_commands.h"
 #include "protocol/service_codes.h"
 #include "platform/config_folder.h"
 #include "platform/process_modules.h"
@@ -20,6 +22,7 @@
 #include "tools/devcenter/messenger_server_thread.h"
 #include "tools/devcenter/main_events.h"
 #include "tools/devcenter/module_probe.h"
+#include "tools/devcenter/monitor_block_publisher.h"
 #include "tools/devcenter/options.h"
 #include "tools/devcenter/ready_window.h"
 #include "tools/devcenter/recorder.h"
@@ -31,20 +34,51 @@ namespace {
 using nlohmann::json;
 
 constexpr DWORD kAppCloseGraceMs = 5000;
-constexpr DWORD kRulesCheckIntervalMs = 200;
+constexpr DWORD kWatchIntervalMs = 200;
 
-// Holds while the host runs, publishing the rules file again whenever it changes;
-// true when the host ended meanwhile.
-bool HoldWatchingRules(ReadyWindow& window, HANDLE hostProcess, DWORD holdMs, RulesWatcher* rules) {
+// A command to every registered client; its record lines are the server's "command_sent".
+void Broadcast(MessengerServerThread& link, Recorder& rec, const char* reason, const char* receiver,
+               std::uint32_t code) {
+  int reached = 0;
+  link.Call([&](MessengerServer& server) { reached = server.SendCommand(0, 0, receiver, code, {}); });
+  rec.Emit("command_broadcast", {{"reason", reason}, {"receiver", receiver}, {"code", code}, {"clients_reached", reached}});
+}
+
+// Holds while the host runs, looking at the rules file and the monitors every tick; true
+// when the host ended meanwhile.
+bool HoldWatching(ReadyWindow& window, HANDLE hostProcess, DWORD holdMs, const std::function<void()>& tick) {
   const ULONGLONG end = ::GetTickCount64() + holdMs;
   for (;;) {
     const ULONGLONG now = ::GetTickCount64();
     if (now >= end) return false;
-    const DWORD slice = rules ? static_cast<DWORD>(std::min<ULONGLONG>(end - now, kRulesCheckIntervalMs))
-                              : static_cast<DWORD>(end - now);
+    const auto slice = static_cast<DWORD>(std::min<ULONGLONG>(end - now, kWatchIntervalMs));
     if (window.WaitPumping({hostProcess}, slice) == 0) return true;
-    if (rules) rules->CheckForChange();
+    tick();
   }
+}
+
+nlohmann::json DescribeDevices(const DisplayDevices& devices) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const auto& d : devices)
+    list.push_back({{"device", Utf8(std::wstring(d.deviceName.begin(), d.deviceName.end()))},
+                    {"rect", {d.realRect.left, d.realRect.top, d.realRect.right, d.realRect.bottom}},
+                    {"attached", d.attached},
+                    {"clone", d.cloneSlave}});
+  return list;
+}
+
+// The monitor block, published at start; nothing when it cannot be made (reported).
+std::optional<MonitorBlockPublisher> StartMonitorBlock(Recorder& rec) {
+  std::optional<MonitorBlockPublisher> publisher;
+  try {
+    publisher.emplace();
+    publisher->Publish(SeeDisplayDevices());
+    rec.Emit("monitors_published", {{"devices", DescribeDevices(publisher->Published())}});
+  } catch (const std::exception& e) {
+    publisher.reset();
+    rec.Emit("monitors_error", {{"error", e.what()}});
+  }
+  return publisher;
 }
 
 unsigned long long FileSize(const std::wstring& path) {
@@ -106,6 +140,9 @@ int RunSession(const Options& o, Recorder& rec) {
     rules.emplace(o.rulesFile, *publisher, rec);
     (void)rules->PublishNow();
   }
+  std::optional<MonitorBlockPublisher> monitorBlock = StartMonitorBlock(rec);
+  std::optional<MonitorWatcher> monitors;
+  if (monitorBlock) monitors.emplace(*monitorBlock);
   ReadyWindow window;
   // The link's server side, answering clients on its own thread from before the host starts.
   MessengerServerThread link([&rec](const std::string& event, nlohmann::json fields) { rec.Emit(event, std::move(fields)); });
@@ -151,8 +188,17 @@ int RunSession(const Options& o, Recorder& rec) {
       rec.Emit("diagnostics_request_asked",
                {{"pid", app.Id()}, {"ok", RequestDiagnosticRequest(app.Id(), window.ServiceMessage(), 1)}});
     }
-    if (o.holdMs && HoldWatchingRules(window, hostProcess.Handle(), o.holdMs, rules ? &*rules : nullptr))
-      rec.Emit("host_ended_while_held");
+    // A new rule block goes to every client as command 2; new monitors as a rebuild of
+    // their multi-monitor centers.
+    const auto tick = [&] {
+      if (rules && rules->CheckForChange())
+        Broadcast(link, rec, "rules_changed", protocol::kRuleDispatcherReceiver, protocol::kCommandRulesChanged);
+      if (monitors && monitors->CheckForChange()) {
+        rec.Emit("monitors_published", {{"devices", DescribeDevices(monitorBlock->Published())}});
+        Broadcast(link, rec, "monitors_changed", "", protocol::kCommandMonitorsRebuild);
+      }
+    };
+    if (o.holdMs && HoldWatching(window, hostProcess.Handle(), o.holdMs, tick)) rec.Emit("host_ended_while_held");
     events.RequestShutdown();
     rec.Emit("shutdown_requested");
   } else {

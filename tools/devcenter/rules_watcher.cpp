@@ -32,12 +32,12 @@ bool RulesWatcher::PublishNow() {
   return false;
 }
 
-void RulesWatcher::CheckForChange() {
+bool RulesWatcher::CheckForChange() {
   const Stamp now = Look();
   if (now.exists == seen_.exists && now.size == seen_.size &&
       ::CompareFileTime(&now.written, &seen_.written) == 0)
-    return;
-  (void)PublishNow();
+    return false;
+  return PublishNow();
 }
 
 }  // namespace dl::devcenter

@@ -17,8 +17,9 @@ class RulesWatcher {
 
   // Reads and publishes the file now; false when it has an error.
   bool PublishNow();
-  // Publishes again when the file's time or size changed since the last look.
-  void CheckForChange();
+  // Publishes again when the file's time or size changed since the last look; true when a
+  // new block went out.
+  bool CheckForChange();
 
  private:
   struct Stamp {
