@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "protocol/product_names.h"
+#include "platform/no_destructor.h"
 #include "platform/registry_value.h"
 
 namespace dl::platform {
@@ -67,8 +68,8 @@ std::wstring TempFolder() {
 
 const std::wstring& SharedFolder() {
   // Computed once per run, so each folder is given its list at most once.
-  static const std::wstring folder = ProductFolderUnder(CSIDL_COMMON_APPDATA, true);
-  return folder;
+  static const NoDestructor<std::wstring> folder(ProductFolderUnder(CSIDL_COMMON_APPDATA, true));
+  return *folder;
 }
 }  // namespace
 

@@ -62,6 +62,10 @@ inline void CloseRegKey(HKEY h) noexcept { ::RegCloseKey(h); }
 inline void DeleteAtom(ATOM a) noexcept { ::GlobalDeleteAtom(a); }
 inline void FreeVirtual(void* p) noexcept { ::VirtualFree(p, 0, MEM_RELEASE); }
 inline void DestroyIconHandle(HICON h) noexcept { ::DestroyIcon(h); }
+template <typename T>
+void DeleteGdi(T h) noexcept {
+  ::DeleteObject(h);
+}
 }  // namespace detail
 
 using UniqueHandle = UniqueAny<HANDLE, detail::CloseKernelHandle>;  // events, mutexes, mappings, processes
@@ -78,11 +82,19 @@ using UniqueRegKey = UniqueAny<HKEY, detail::CloseRegKey>;
 using UniqueGlobalAtom = UniqueAny<ATOM, detail::DeleteAtom>;
 using UniqueVirtualMemory = UniqueAny<void*, detail::FreeVirtual>;
 using UniqueIcon = UniqueAny<HICON, detail::DestroyIconHandle>;
+// Typed GDI owners: a brush cannot be handed where a font is wanted.
+using UniqueBrush = UniqueAny<HBRUSH, detail::DeleteGdi<HBRUSH>>;
+using UniquePen = UniqueAny<HPEN, detail::DeleteGdi<HPEN>>;
+using UniqueFont = UniqueAny<HFONT, detail::DeleteGdi<HFONT>>;
+using UniqueBitmap = UniqueAny<HBITMAP, detail::DeleteGdi<HBITMAP>>;
+using UniqueRegion = UniqueAny<HRGN, detail::DeleteGdi<HRGN>>;
 
 // Releases a window DC obtained with GetDC/GetWindowDC.
 class ScopedWindowDc {
  public:
   ScopedWindowDc(HWND wnd, HDC dc) noexcept : wnd_(wnd), dc_(dc) {}
+  // GetDC of the window (null: the screen).
+  explicit ScopedWindowDc(HWND wnd) noexcept : wnd_(wnd), dc_(::GetDC(wnd)) {}
   ScopedWindowDc(const ScopedWindowDc&) = delete;
   ScopedWindowDc& operator=(const ScopedWindowDc&) = delete;
   ~ScopedWindowDc() {
@@ -92,6 +104,25 @@ class ScopedWindowDc {
 
  private:
   HWND wnd_;
+  HDC dc_;
+};
+
+// BeginPaint for the scope, EndPaint at its end: WM_PAINT handlers validate what they painted
+// however they leave.
+class PaintScope {
+ public:
+  explicit PaintScope(HWND wnd) noexcept : wnd_(wnd), dc_(::BeginPaint(wnd, &paint_)) {}
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+  ~PaintScope() {
+    if (dc_) ::EndPaint(wnd_, &paint_);
+  }
+  [[nodiscard]] HDC dc() const noexcept { return dc_; }
+  [[nodiscard]] const PAINTSTRUCT& paint() const noexcept { return paint_; }
+
+ private:
+  HWND wnd_;
+  PAINTSTRUCT paint_{};
   HDC dc_;
 };
 

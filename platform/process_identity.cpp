@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "platform/no_destructor.h"
+
 namespace dl::platform {
 namespace {
 
@@ -151,14 +153,14 @@ ProcessIdentity ReadProcessIdentity() {
 }
 
 const ProcessIdentity& CurrentProcessIdentity() noexcept {
-  static const ProcessIdentity identity = [] {
+  static const NoDestructor<ProcessIdentity> identity([] {
     try {
       return ReadProcessIdentity();
     } catch (...) {
       return ProcessIdentity{};
     }
-  }();
-  return identity;
+  }());
+  return *identity;
 }
 
 bool IsModuleLoaded(std::wstring_view fileName) noexcept {

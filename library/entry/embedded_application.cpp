@@ -2,6 +2,7 @@
 
 #include "protocol/messenger_names.h"
 #include "protocol/server_commands.h"
+#include "platform/callback_guard.h"
 
 namespace dl::entry {
 namespace {
@@ -27,6 +28,7 @@ TEmbeddedApplication::~TEmbeddedApplication() {
   try {
     if (environment_.releaseMessenger) environment_.releaseMessenger();
   } catch (...) {
+    platform::RecordCallbackFailure("embedded_application: TEmbeddedApplication");
   }
 }
 
@@ -155,6 +157,7 @@ void TEmbeddedApplication::Broadcast(int commandCode, const CommandData& data) n
     try {
       if (auto plugin = PluginAt(i)) plugin->OnMessageFromServer(commandCode, data);
     } catch (...) {
+      platform::RecordCallbackFailure("embedded_application: Broadcast");
     }
   }
 }

@@ -18,6 +18,7 @@
 #include "library/extender/process_flags.h"
 #include "library/extender/wndproc_trampoline.h"
 #include "library/link/process_monitor_center.h"
+#include "platform/callback_guard.h"
 
 namespace dl::entry {
 namespace {
@@ -115,6 +116,7 @@ void OnProcessDetach(bool processTerminating) noexcept {
       }
     }
   } catch (...) {
+    platform::RecordCallbackFailure("library_init: OnProcessDetach");
   }
   g_terminating.store(terminating, std::memory_order_release);
   // A terminating process is ending anyway: nothing is torn down then.
@@ -128,10 +130,12 @@ void OnProcessDetach(bool processTerminating) noexcept {
     try {
       app->Done();
     } catch (...) {
+      platform::RecordCallbackFailure("library_init: OnProcessDetach");
     }
     try {
       app->Release();
     } catch (...) {
+      platform::RecordCallbackFailure("library_init: OnProcessDetach");
     }
   }
   // The extenders have unsubscribed in Done.

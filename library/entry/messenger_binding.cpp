@@ -11,6 +11,7 @@
 #include "protocol/entry_state.h"
 #include "protocol/frame_codec.h"
 #include "protocol/service_codes.h"
+#include "platform/callback_guard.h"
 
 namespace dl::entry {
 namespace {
@@ -102,6 +103,7 @@ void SendToMainProgram(std::wstring_view receiver, int commandCode, const std::s
     if (link::TMessengerClient* client = g_slot.Client())
       (void)client->SendMessage(receiver, commandCode, data, 0, nullptr, 0);
   } catch (...) {
+    platform::RecordCallbackFailure("messenger_binding: SendToMainProgram");
   }
 }
 
@@ -110,6 +112,7 @@ void SendDiagnosticRequest(int commandCode, unsigned entryState) noexcept {
     if (link::TMessengerClient* client = g_slot.Client())
       (void)client->SendMessage(protocol::kDiagnosticsReceiver, commandCode, protocol::PackInteger(entryState), 0, nullptr, 0);
   } catch (...) {
+    platform::RecordCallbackFailure("messenger_binding: SendDiagnosticRequest");
   }
 }
 

@@ -11,6 +11,7 @@
 #include "library/extender/noninvasive_marks.h"
 #include "library/rules/never_extended_classes.h"
 #include "library/rules/window_marks.h"
+#include "platform/callback_guard.h"
 
 namespace dl::entry {
 namespace {
@@ -110,6 +111,7 @@ class LibraryClient final : public ThreadHookClient {
         }
       }
     } catch (...) {
+      platform::RecordCallbackFailure("thread_hook_client: OnCallWndProc");
     }
   }
 
@@ -147,6 +149,7 @@ class LibraryClient final : public ThreadHookClient {
         }
       }
     } catch (...) {
+      platform::RecordCallbackFailure("thread_hook_client: OnCallWndProcRet");
     }
   }
 
@@ -158,6 +161,7 @@ class LibraryClient final : public ThreadHookClient {
       else
         rules::RemoveWindowMarks(window);
     } catch (...) {
+      platform::RecordCallbackFailure("thread_hook_client: OnParkedTrampolineWindowDestroyed");
     }
   }
 
@@ -179,6 +183,7 @@ class LibraryClient final : public ThreadHookClient {
           break;
       }
     } catch (...) {
+      platform::RecordCallbackFailure("thread_hook_client: OnWindowEvent");
     }
   }
 

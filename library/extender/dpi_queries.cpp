@@ -3,6 +3,7 @@
 #include "library/extender/process_flags.h"
 #include "library/extender/system_functions.h"
 #include "library/extender/window_services_rules.h"
+#include "platform/handles.h"
 
 namespace dl::extender {
 namespace {
@@ -25,10 +26,10 @@ bool NonClientAreaScaled(HWND window, bool applicationFrameWindow) noexcept {
 UINT SystemDpi() noexcept {
   static const UINT dpi = [] {
     UINT value = 96;
-    if (HDC screen = ::GetDC(nullptr)) {
-      const int pixels = ::GetDeviceCaps(screen, LOGPIXELSY);
+    const platform::ScopedWindowDc screen(nullptr);
+    if (screen.get()) {
+      const int pixels = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
       if (pixels > 0) value = static_cast<UINT>(pixels);
-      ::ReleaseDC(nullptr, screen);
     }
     return value;
   }();

@@ -1,4 +1,5 @@
 #include "library/extender/frame_icons.h"
+#include "platform/callback_guard.h"
 
 #include <atomic>
 
@@ -27,6 +28,7 @@ bool FrameIcons::Refresh(HWND frame, bool iconChangedByAction, const HostedAppIc
     if (icons.small.icon) SetIcon(frame, ICON_SMALL, icons.small.icon);
     initialized_ = icons.large.icon && !icons.large.placeholder;
   } catch (...) {
+    platform::RecordCallbackFailure("frame_icons: Refresh");
   }
   return initialized_;
 }

@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/no_destructor.h"
 #include "platform/process_identity.h"
 
 namespace dl::extender {
@@ -44,14 +45,14 @@ std::wstring ApplyLongPathRule(std::wstring path) {
 }
 
 const ExecutableIdentity& Executable() noexcept {
-  static const ExecutableIdentity identity = [] {
+  static const platform::NoDestructor<ExecutableIdentity> identity([] {
     try {
       return QueryExecutable();
     } catch (...) {
       return ExecutableIdentity{};
     }
-  }();
-  return identity;
+  }());
+  return *identity;
 }
 
 FileVersion ReadFileVersion(const std::wstring& path) {
@@ -93,14 +94,14 @@ FileVersion ReadFileVersion(const std::wstring& path) {
 }
 
 const FileVersion& ExecutableVersion() noexcept {
-  static const FileVersion version = [] {
+  static const platform::NoDestructor<FileVersion> version([] {
     try {
       return ReadFileVersion(Executable().path);
     } catch (...) {
       return FileVersion{};
     }
-  }();
-  return version;
+  }());
+  return *version;
 }
 
 const ProcessFlags& CurrentProcessFlags() noexcept {

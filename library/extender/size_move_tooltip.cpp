@@ -6,6 +6,7 @@
 #include "library/extender/system_functions.h"
 #include "library/extender/utility_window.h"
 #include "library/extender/window_services_rules.h"
+#include "platform/callback_guard.h"
 #include "platform/current_module.h"
 
 namespace dl::extender {
@@ -120,6 +121,7 @@ RECT SizeMoveTooltip::WorkAreaAt(POINT point) const noexcept {
   try {
     if (workAreaSource_ && workAreaSource_(point, area)) return area;
   } catch (...) {
+    platform::RecordCallbackFailure("size_move_tooltip: WorkAreaAt");
   }
   MONITORINFO info{};
   info.cbSize = sizeof(info);

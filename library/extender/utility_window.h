@@ -20,4 +20,25 @@ inline constexpr const char* kDefaultUtilityClassName = protocol::kUtilityWindow
 // that does not own the window, the window gets the default procedure and is asked to close.
 void DeallocateUtilityWindow(HWND& window) noexcept;
 
+// Owns a utility window: deallocated (window and trampoline) when reset or at the end.
+class UniqueUtilityWindow {
+ public:
+  UniqueUtilityWindow() noexcept = default;
+  explicit UniqueUtilityWindow(HWND window) noexcept : window_(window) {}
+  UniqueUtilityWindow(const UniqueUtilityWindow&) = delete;
+  UniqueUtilityWindow& operator=(const UniqueUtilityWindow&) = delete;
+  ~UniqueUtilityWindow() { reset(); }
+
+  void reset(HWND window = nullptr) noexcept {
+    HWND old = window_;
+    window_ = window;
+    if (old) DeallocateUtilityWindow(old);
+  }
+  [[nodiscard]] HWND get() const noexcept { return window_; }
+  explicit operator bool() const noexcept { return window_ != nullptr; }
+
+ private:
+  HWND window_ = nullptr;
+};
+
 }  // namespace dl::extender

@@ -16,6 +16,7 @@
 #include "library/model/event_log.h"
 #include "library/model/hex.h"
 #include "library/model/params.h"
+#include "platform/callback_guard.h"
 #include "platform/process_identity.h"
 #include "platform/registered_messages.h"
 
@@ -211,6 +212,7 @@ void TWindowExtender::WriteLifecycleLine(std::wstring_view operation, std::wstri
     model::WriteEventLog(ExtenderLogLine(GetParamDefault(kRuleNameParam, L""), windowClassName_,
                                          reinterpret_cast<std::uintptr_t>(wnd_), operation, detail));
   } catch (...) {
+    platform::RecordCallbackFailure("window_extender: WriteLifecycleLine");
   }
 }
 
@@ -220,9 +222,9 @@ void TWindowExtender::AttachWindow(HWND wnd) {
   windowClassName_ = ComposedClassName(wnd);
   WriteLifecycleLine(L"AttachWindow", L"-");
 
-  serviceWnd_ = AllocateUtilityWindow(MakeWndMethod<&TWindowExtender::ServiceProc>(this), HWND_MESSAGE, nullptr,
-                                      WS_POPUP, WS_EX_TOOLWINDOW);
-  timerCollection_.SetWindowHandle(serviceWnd_);
+  serviceWnd_.reset(AllocateUtilityWindow(MakeWndMethod<&TWindowExtender::ServiceProc>(this), HWND_MESSAGE, nullptr,
+                                      WS_POPUP, WS_EX_TOOLWINDOW));
+  timerCollection_.SetWindowHandle(serviceWnd_.get());
   const ExecutableIdentity& exe = Executable();
   timerCollection_.SetIdSeed(TimerIdSeedFor(exe.lowerName, exe.lowerPath));
 
@@ -267,6 +269,7 @@ void TWindowExtender::OfferWindowToParts() {
         if (part.IsAttached()) part.DetachWindow();
         part.Unbind();
       } catch (...) {
+        platform::RecordCallbackFailure("window_extender: OfferWindowToParts");
       }
     }
   };
@@ -336,7 +339,7 @@ void TWindowExtender::DetachWindow() {
   if (!wnd_) return;
   timerCollection_.SetWindowHandle(nullptr);
   timerCollection_.Clear();
-  DeallocateUtilityWindow(serviceWnd_);
+  serviceWnd_.reset();
   checkExtenderTimer_ = nullptr;
   officeTimer_ = nullptr;
   officeRecheckTimer_ = nullptr;

@@ -20,6 +20,7 @@
 #include "library/extender/monitor_subscription.h"
 #include "library/extender/size_move_tooltip.h"
 #include "library/extender/timer_collection.h"
+#include "library/extender/utility_window.h"
 #include "library/extender/whook.h"
 #include "library/extender/window_cloaking.h"
 #include "library/extender/window_part_interfaces.h"
@@ -131,7 +132,7 @@ class TWindowExtender
   [[nodiscard]] bool IsGoogleChromeWindow() const noexcept override { return isGoogleChromeWindow_; }
   void SubclassChildWindow(HWND child, IChildMessageHandler* handler) override;
   void UnsubclassChildWindow(HWND child, IChildMessageHandler* handler) override;
-  [[nodiscard]] HWND GetServiceWnd() const noexcept override { return serviceWnd_; }
+  [[nodiscard]] HWND GetServiceWnd() const noexcept override { return serviceWnd_.get(); }
   void Office2007SubclassingSubscribe(IOffice2007MenuBarMessageHandler* handler) override;
   void Office2007SubclassingUnsubscribe(IOffice2007MenuBarMessageHandler* handler) override;
   [[nodiscard]] HWND GetOffice2007MenuBarWnd() const noexcept override { return officeMenuBarWnd_; }
@@ -260,7 +261,7 @@ class TWindowExtender
   std::unordered_map<HWND, std::shared_ptr<ChildRecord>> subclassedWindows_;
   mutable platform::CriticalSection subclassedWindowsLock_;
   bool isDialogInExplorer_ = false;
-  HWND serviceWnd_ = nullptr;
+  UniqueUtilityWindow serviceWnd_;
   bool officeSubclassingEnabled_ = false;
   std::vector<model::RefPtr<IOffice2007MenuBarMessageHandler>> officeMenuBarHandlers_;
   HWND officeMenuBarWnd_ = nullptr;

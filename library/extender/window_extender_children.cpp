@@ -10,6 +10,7 @@
 #include "library/extender/process_flags.h"
 #include "library/extender/window_extender.h"
 #include "library/extender/window_identity.h"
+#include "platform/callback_guard.h"
 
 namespace dl::extender {
 namespace {
@@ -149,6 +150,7 @@ void TWindowExtender::ChildProc(HWND child, WindowMessage& message) noexcept {
       try {
         if (handler->BeforeChildMessage(child, message)) handled = true;
       } catch (...) {
+        platform::RecordCallbackFailure("window_extender_children: ChildProc");
       }
     }
     if (!handled) record->hook->CallOldProc(child, message);
@@ -159,10 +161,12 @@ void TWindowExtender::ChildProc(HWND child, WindowMessage& message) noexcept {
       try {
         handler->AfterChildMessage(child, message, handled);
       } catch (...) {
+        platform::RecordCallbackFailure("window_extender_children: ChildProc");
       }
     }
     if (message.Msg == WM_DESTROY) UnsubclassChildWindow(child, nullptr);
   } catch (...) {
+    platform::RecordCallbackFailure("window_extender_children: ChildProc");
   }
 }
 

@@ -6,6 +6,7 @@
 #include "library/extender/process_flags.h"
 #include "library/extender/window_extender.h"
 #include "library/extender/window_identity.h"
+#include "platform/callback_guard.h"
 #include "platform/registered_messages.h"
 
 namespace dl::extender {
@@ -53,11 +54,13 @@ void TWindowExtender::WindowProc(HWND wnd, WindowMessage& message) noexcept {
       try {
         CallOriginalWndProc(message);
       } catch (...) {
+        platform::RecordCallbackFailure("window_extender_messages: WindowProc");
       }
     }
     AfterMessage(message, handled);
     if (consoleFollowed_ && ::IsWindow(wnd)) message.Result = handled ? 1 : 0;
   } catch (...) {
+    platform::RecordCallbackFailure("window_extender_messages: WindowProc");
   }
   nesting_.fetch_sub(1);
 }
@@ -71,6 +74,7 @@ bool TWindowExtender::BeforeMessage(WindowMessage& message) {
   try {
     if (OwnBeforeMessage(message)) return true;
   } catch (...) {
+    platform::RecordCallbackFailure("window_extender_messages: BeforeMessage");
   }
   bool handled = false;
   // By index: a handler may attach or detach handlers while it runs.
@@ -79,6 +83,7 @@ bool TWindowExtender::BeforeMessage(WindowMessage& message) {
     try {
       if (handler->BeforeMessage(message)) handled = true;
     } catch (...) {
+      platform::RecordCallbackFailure("window_extender_messages: BeforeMessage");
     }
   }
   return handled;
@@ -101,11 +106,13 @@ void TWindowExtender::AfterMessage(WindowMessage& message, bool beforeHandled) {
     try {
       handler->AfterMessage(message, beforeHandled);
     } catch (...) {
+      platform::RecordCallbackFailure("window_extender_messages: AfterMessage");
     }
   }
   try {
     OwnAfterMessage(message);
   } catch (...) {
+    platform::RecordCallbackFailure("window_extender_messages: AfterMessage");
   }
 }
 
@@ -222,6 +229,7 @@ void TWindowExtender::ServiceProc(HWND wnd, WindowMessage& message) noexcept {
     if (wnd_ && timerCollection_.ProcessMessage(message)) return;
     message.Result = ::DefWindowProcA(wnd, static_cast<UINT>(message.Msg), message.WParam, message.LParam);
   } catch (...) {
+    platform::RecordCallbackFailure("window_extender_messages: ServiceProc");
   }
 }
 
@@ -235,6 +243,7 @@ bool TWindowExtender::HookMessageView::BeforeMessage(entry::TMessageRecord& reco
   try {
     handled = target_->BeforeMessage(message);
   } catch (...) {
+    platform::RecordCallbackFailure("window_extender_messages: BeforeMessage");
   }
   record.WParam = message.WParam;
   record.LParam = message.LParam;
@@ -248,6 +257,7 @@ void TWindowExtender::HookMessageView::AfterMessage(entry::TMessageRecord& recor
   try {
     target_->AfterMessage(message, flag);
   } catch (...) {
+    platform::RecordCallbackFailure("window_extender_messages: AfterMessage");
   }
   record.Result = message.Result;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "library/extender/process_flags.h"
+#include "platform/callback_guard.h"
 #include "platform/handles.h"
 #include "platform/text.h"
 
@@ -157,6 +158,7 @@ DWORD ProcessOfWindow(HWND wnd) noexcept {
       if (client != 0) return client;
     }
   } catch (...) {
+    platform::RecordCallbackFailure("window_identity: ProcessOfWindow");
   }
   return pid;
 }

@@ -2,6 +2,7 @@
 
 #include "library/extender/classification_windows.h"
 #include "library/extender/window_services_rules.h"
+#include "platform/callback_guard.h"
 #include "platform/registered_messages.h"
 #include "protocol/message_names.h"
 
@@ -120,6 +121,7 @@ void InitializeTransparency(HWND window, TransparencyProperties& properties) noe
     ::RedrawWindow(window, nullptr, nullptr, kRedrawFlags);
     SetWindowTransparency(window, 0);
   } catch (...) {
+    platform::RecordCallbackFailure("window_transparency: InitializeTransparency");
   }
 }
 
@@ -128,6 +130,7 @@ void FinalizeTransparency(HWND window, TransparencyProperties& properties) noexc
     properties.SetProperty(kCurrentWindowTransparencyProperty, 0);
     properties.RemoveProperty(kFirstTimeTransparencyAppliedProperty);
   } catch (...) {
+    platform::RecordCallbackFailure("window_transparency: FinalizeTransparency");
   }
   RemoveWindowTransparency(window);
 }

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/callback_guard.h"
 #include "platform/text.h"
 #include "protocol/frame_codec.h"
 #include "protocol/messenger_names.h"
@@ -139,6 +140,7 @@ void TMessengerClient::ReportFailed(const model::RefPtr<IMessageSender>& sender,
   try {
     sender->OnSendMessageFailed(commandCode, dataId);
   } catch (...) {
+    platform::RecordCallbackFailure("messenger_client: ReportFailed");
   }
 }
 
@@ -215,6 +217,7 @@ void TMessengerClient::MarkRegistered(int serverInstance) {
     try {
       dispatcher->OnClientRegistered(GetWindow(), serverInstance);
     } catch (...) {
+      platform::RecordCallbackFailure("messenger_client: MarkRegistered");
     }
   }
 }
@@ -227,6 +230,7 @@ void TMessengerClient::MarkUnregistered(int serverInstance) {
     try {
       dispatcher->OnClientUnregistered(serverInstance);
     } catch (...) {
+      platform::RecordCallbackFailure("messenger_client: MarkUnregistered");
     }
   }
 }
@@ -236,6 +240,7 @@ void TMessengerClient::AnnounceUnloading() {
     try {
       dispatcher->OnUnloading();
     } catch (...) {
+      platform::RecordCallbackFailure("messenger_client: AnnounceUnloading");
     }
   }
 }

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "library/link/messenger_client.h"
+#include "platform/callback_guard.h"
 #include "platform/current_module.h"
 #include "protocol/messenger_names.h"
 
@@ -74,6 +75,7 @@ void TMessengerClient::StartWatchdog() noexcept {
   try {
     started = env_.startHoldingThread(&WatchdogMain, this);
   } catch (...) {
+    platform::RecordCallbackFailure("messenger_thread: StartWatchdog");
   }
   if (!started) Release();
 }
@@ -202,6 +204,7 @@ void TMessengerClient::WaitForBusyCounter() noexcept {
     try {
       busy = env_.busyCount ? env_.busyCount() : 0;
     } catch (...) {
+      platform::RecordCallbackFailure("messenger_thread: WaitForBusyCounter");
     }
     if (busy <= 0) return;
     MSG msg;

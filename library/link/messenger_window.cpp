@@ -6,6 +6,7 @@
 #include <string>
 
 #include "library/link/messenger_client.h"
+#include "platform/callback_guard.h"
 #include "platform/copy_data.h"
 #include "platform/current_module.h"
 #include "protocol/frame_codec.h"
@@ -185,6 +186,7 @@ void TMessengerClient::OnCopyData(LPARAM lParam) {
       try {
         message.FSender->OnMessageProcessed(message.FCommandCode, message.FDataID, reply->result);
       } catch (...) {
+        platform::RecordCallbackFailure("messenger_window: OnCopyData");
       }
     }
     return;
@@ -193,6 +195,7 @@ void TMessengerClient::OnCopyData(LPARAM lParam) {
   try {
     OnMessageProcessed(static_cast<int>(kind), static_cast<std::uintptr_t>(-1), payload);
   } catch (...) {
+    platform::RecordCallbackFailure("messenger_window: OnCopyData");
   }
   // A frame of another kind with the id of one of our requests completes it. Only a request
   // already delivered counts, and its sender hears that no reply will come: nothing is

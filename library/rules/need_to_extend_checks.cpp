@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "library/rules/rule_dispatcher.h"
+#include "platform/callback_guard.h"
 
 namespace dl::rules {
 namespace {
@@ -46,6 +47,7 @@ bool TRuleDispatcher::NeedToExtend(HWND wnd) {
     try {
       if (check(wnd)) return true;
     } catch (...) {
+      platform::RecordCallbackFailure("need_to_extend_checks: NeedToExtend");
     }
   }
   return false;

@@ -7,6 +7,7 @@
 #include "library/model/error.h"
 #include "library/model/event_log.h"
 #include "library/model/pcre_match.h"
+#include "platform/callback_guard.h"
 #include "platform/handles.h"
 
 namespace dl::rules {
@@ -118,8 +119,10 @@ bool MatchesPattern(std::string_view pattern, std::string_view subject) noexcept
     try {
       if (r.reported.ShouldReport(pattern)) model::WriteEventLog(error.Message());
     } catch (...) {
+      platform::RecordCallbackFailure("regex_library: MatchesPattern");
     }
   } catch (...) {
+    platform::RecordCallbackFailure("regex_library: MatchesPattern");
   }
   return false;
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "platform/callback_guard.h"
 #include "platform/registered_messages.h"
 #include "library/extender/classification_windows.h"
 #include "library/model/class_registry.h"
@@ -366,6 +367,7 @@ void TRuleDispatcher::OnClose(IWindowExtender* extender, int unregKind) {
     extender->Unbind();
     extender->Done();
   } catch (...) {
+    platform::RecordCallbackFailure("rule_dispatcher: OnClose");
   }
   if (again) UnregisterWindow(wnd, unregKind);
   RemoveUnbinding(wnd);

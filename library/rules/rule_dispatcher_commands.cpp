@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "library/runtime/shared_messages.h"
+#include "platform/callback_guard.h"
 #include "platform/registered_messages.h"
 #include "protocol/plugin_commands.h"
 #include "protocol/service_codes.h"
@@ -114,6 +115,7 @@ bool TRuleDispatcher::OpenServiceBlock() {
   try {
     if (environment_.blocks.openServiceBlock) block = environment_.blocks.openServiceBlock();
   } catch (...) {
+    platform::RecordCallbackFailure("rule_dispatcher_commands: OpenServiceBlock");
   }
   const bool valid = static_cast<bool>(block);
   {
@@ -150,6 +152,7 @@ bool TRuleDispatcher::OpenRuleBlock() {
   try {
     block = environment_.blocks.openRuleBlock(id);
   } catch (...) {
+    platform::RecordCallbackFailure("rule_dispatcher_commands: OpenRuleBlock");
   }
   // A block that cannot be opened keeps the previous one.
   if (!block) return false;
@@ -189,6 +192,7 @@ void TRuleDispatcher::Done() {
       it->extender->Unbind();
       it->extender->Done();
     } catch (...) {
+      platform::RecordCallbackFailure("rule_dispatcher_commands: Done");
     }
   }
   extenders.clear();
@@ -196,6 +200,7 @@ void TRuleDispatcher::Done() {
   try {
     if (environment_.unloadRegex) environment_.unloadRegex();
   } catch (...) {
+    platform::RecordCallbackFailure("rule_dispatcher_commands: Done");
   }
   {
     std::lock_guard lock(mappingInfoLock_);

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "library/runtime/process_local_storage.h"
+#include "platform/callback_guard.h"
 #include "platform/current_module.h"
 
 namespace dl::entry {
@@ -24,6 +25,7 @@ DWORD WINAPI HoldingThreadMain(void* parameter) noexcept {
   try {
     result = start.function(start.argument);
   } catch (...) {
+    platform::RecordCallbackFailure("library_holding_thread: HoldingThreadMain");
   }
   StorageCountOut();
   // Returns into kernel32, not into the library it just released.

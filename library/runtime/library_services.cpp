@@ -1,4 +1,5 @@
 #include "library/runtime/library_services.h"
+#include "platform/callback_guard.h"
 
 namespace dl::entry {
 namespace {
@@ -9,6 +10,7 @@ void UnhookEndingThread() noexcept {
     if (auto* list = g_services.threadHookList.load(std::memory_order_acquire))
       list->UnhookThread(::GetCurrentThreadId());
   } catch (...) {
+    platform::RecordCallbackFailure("library_services: UnhookEndingThread");
   }
 }
 }  // namespace

@@ -18,19 +18,19 @@
 #include <thread>
 #include <vector>
 
-#include "library/entry/entry_services.h"
+#include "library/runtime/library_services.h"
 #include "library/entry/global_hook_procs.h"
 #include "library/entry/hook_stubs.h"
 #include "library/entry/library_init.h"
 #include "library/entry/process_gate.h"
-#include "library/entry/process_local_storage.h"
+#include "library/runtime/process_local_storage.h"
 #include "library/entry/thread_hook_client.h"
 #include "library/entry/thread_hook_list.h"
 #include "library/entry/thread_hook_procs.h"
 #include "library/extender/classification_windows.h"
 #include "library/extender/process_flags.h"
 #include "library/extender/wndproc_trampoline.h"
-#include "library/entry/shared_messages.h"
+#include "library/runtime/shared_messages.h"
 #include "library/extender/noninvasive_marks.h"
 #include "tests/entry/fake_collaborators.h"
 #include "tests/support/bin_dir.h"

@@ -57,6 +57,27 @@ TEST_F(UtilityWindow, MethodReceivesMessagesThroughTheTrampolineInWindowLongZero
   FreeWndProcTrampoline(next);
 }
 
+TEST_F(UtilityWindow, OwnerDeallocatesOnResetAndAtScopeEndAndGivesTheTrampolineBack) {
+  Service service;
+  HWND first = nullptr;
+  LONG_PTR trampoline = 0;
+  {
+    UniqueUtilityWindow owner(AllocateUtilityWindow(MakeWndMethod<&Service::Handle>(&service), HWND_MESSAGE));
+    ASSERT_TRUE(owner);
+    first = owner.get();
+    trampoline = ::GetWindowLongPtrA(first, 0);
+    owner.reset(AllocateUtilityWindow(WndMethod{}, HWND_MESSAGE));
+    EXPECT_FALSE(::IsWindow(first)) << "reset kept the old window";
+    EXPECT_TRUE(::IsWindow(owner.get()));
+    first = owner.get();
+  }
+  EXPECT_FALSE(::IsWindow(first)) << "the owner's end kept its window";
+  Service other;
+  void* next = AllocWndProcTrampoline(MakeWndMethod<&Service::Handle>(&other));
+  EXPECT_EQ(reinterpret_cast<LONG_PTR>(next), trampoline);
+  FreeWndProcTrampoline(next);
+}
+
 TEST_F(UtilityWindow, NamedClassStylesAndParentAreUsed) {
   Service a, b;
   HWND first = AllocateUtilityWindow(MakeWndMethod<&Service::Handle>(&a), HWND_MESSAGE, "dlTestUtilClass", WS_POPUP,
