@@ -58,13 +58,7 @@ std::wstring FirstParameter(const wchar_t* commandLine) {
 // system a look at every folder of the path.
 std::wstring LongForm(std::wstring path) {
   if (path.find(L'~') == std::wstring::npos) return path;
-  const DWORD needed = ::GetLongPathNameW(path.c_str(), nullptr, 0);
-  if (needed == 0) return path;
-  std::wstring longPath(needed, L'\0');
-  const DWORD n = ::GetLongPathNameW(path.c_str(), longPath.data(), needed);
-  if (n == 0 || n >= needed) return path;
-  longPath.resize(n);
-  return longPath;
+  return LongPathName(std::move(path));
 }
 
 // From the executable's mapped image: no file access and no further module loads.
@@ -182,6 +176,16 @@ bool IsModuleLoaded(std::wstring_view fileName) noexcept {
       return true;
   }
   return false;
+}
+
+std::wstring LongPathName(std::wstring path) {
+  const DWORD needed = ::GetLongPathNameW(path.c_str(), nullptr, 0);
+  if (needed == 0) return path;
+  std::wstring longPath(needed, L'\0');
+  const DWORD n = ::GetLongPathNameW(path.c_str(), longPath.data(), needed);
+  if (n == 0 || n >= needed) return path;
+  longPath.resize(n);
+  return longPath;
 }
 
 }  // namespace dl::platform

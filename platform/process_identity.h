@@ -38,6 +38,9 @@ struct ProcessIdentity {
 // (CharLowerBuffW), which also lowers letters outside ASCII.
 [[nodiscard]] std::wstring LowerCaseName(std::wstring text);
 
+// The long form of a path (GetLongPathNameW); the path as given when it has none.
+[[nodiscard]] std::wstring LongPathName(std::wstring path);
+
 // Whether a module of that file name is loaded in this process. Walks the loader's module list
 // in memory: asking the loader by name (GetModuleHandleW) searches the file system for every
 // module that is not there, which costs about a millisecond each under Wine.

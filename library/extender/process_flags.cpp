@@ -35,13 +35,7 @@ std::wstring ToLowerSystem(std::wstring text) { return platform::LowerCaseName(s
 
 std::wstring ApplyLongPathRule(std::wstring path) {
   if (!WantsLongPathName(path)) return path;
-  const DWORD needed = ::GetLongPathNameW(path.c_str(), nullptr, 0);
-  if (needed == 0) return path;
-  std::wstring longPath(needed, L'\0');
-  const DWORD n = ::GetLongPathNameW(path.c_str(), longPath.data(), needed);
-  if (n == 0 || n >= needed) return path;
-  longPath.resize(n);
-  return longPath;
+  return platform::LongPathName(std::move(path));
 }
 
 const ExecutableIdentity& Executable() noexcept {

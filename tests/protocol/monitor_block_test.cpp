@@ -80,7 +80,9 @@ TEST(MonitorBlock, CountsThatTheViewCannotHoldMeanNoBlock) {
     std::copy(count.Bytes().begin(), count.Bytes().end(), patched.begin());
     const auto devices = ReadExactly(patched, c.viewSize);
     ASSERT_EQ(devices.has_value(), c.present);
-    if (c.present) EXPECT_EQ(devices->size(), c.count);
+    if (c.present) {
+      EXPECT_EQ(devices->size(), c.count);
+    }
   }
   EXPECT_EQ(mb::ReadMonitorBlock(nullptr, 180), std::nullopt);
 }

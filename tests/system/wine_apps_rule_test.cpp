@@ -142,7 +142,9 @@ TEST(WineAppsRules, EachProgramIsReportedWithItsRuleAndKeepsWorking) {
     DWORD_PTR length = 0;
     EXPECT_TRUE(::SendMessageTimeoutW(wnd, WM_GETTEXTLENGTH, 0, 0, SMTO_BLOCK, 2000, &length));
     // Specific rules mark the window with their checksum; an exclusion gives no parameters.
-    if (app.ruleType == 2) EXPECT_TRUE(rules::ReadWindowMarks(wnd).has_value());
+    if (app.ruleType == 2) {
+      EXPECT_TRUE(rules::ReadWindowMarks(wnd).has_value());
+    }
   }
   EXPECT_TRUE(dc.WaitForExit(90000));
   EXPECT_EQ(dc.ExitCode(), 0u);
