@@ -50,9 +50,10 @@ void ComputeGate() {
   SetProcessGate(flags, inputs.os);
 }
 
-// The process's multi-monitor center, and the extenders' way to subscribe to it.
+// The process's multi-monitor center, made at its first use, and the extenders' way to
+// subscribe to it.
 void StartMonitorCenter() noexcept {
-  link::CreateProcessMonitorCenter();
+  link::CreateProcessMonitorCenterAtFirstUse();
   extender::SetMonitorSubscriptionRoutines(
       {&link::SubscribeToProcessMonitorCenter, &link::UnsubscribeFromProcessMonitorCenter});
 }

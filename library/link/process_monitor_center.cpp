@@ -1,5 +1,7 @@
 #include "library/link/process_monitor_center.h"
 
+#include <atomic>
+
 #include "protocol/server_commands.h"
 
 namespace dl::link {
@@ -9,6 +11,10 @@ namespace {
 // against the swap, and a rebuild's hand-over of subscribers against new subscriptions.
 constinit SRWLOCK g_lock = SRWLOCK_INIT;
 constinit TMultiMonitorCenter* g_center = nullptr;
+// Set while the library lives in the process: the first query makes the center then. Making
+// it reads the main program's block and enumerates the monitors, which brings the display
+// driver into a process that may not have it yet; most processes never ask.
+constinit std::atomic<bool> g_madeAtFirstUse{false};
 
 model::RefPtr<TMultiMonitorCenter> NewCenter(const MonitorSources& sources) {
   model::RefPtr<TMultiMonitorCenter> center(new TMultiMonitorCenter(sources));
@@ -35,25 +41,43 @@ bool SystemWorkRect(HMONITOR monitor, RECT& rect) noexcept {
   return ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &rect, 0) != FALSE;
 }
 
-}  // namespace
-
-model::RefPtr<TMultiMonitorCenter> ProcessMonitorCenter() noexcept {
+model::RefPtr<TMultiMonitorCenter> CurrentCenter() noexcept {
   ::AcquireSRWLockShared(&g_lock);
   model::RefPtr<TMultiMonitorCenter> center(g_center);
   ::ReleaseSRWLockShared(&g_lock);
   return center;
 }
 
-void CreateProcessMonitorCenter(const MonitorSources& sources) noexcept {
+// onlyAtFirstUse: made by a query, which must not bring a center back after the release.
+void CreateCenter(const MonitorSources& sources, bool onlyAtFirstUse) noexcept {
   try {
-    if (ProcessMonitorCenter()) return;
+    if (CurrentCenter()) return;
     (void)::GetSystemMetrics(SM_CMONITORS);  // asked once, before the first enumeration
     model::RefPtr<TMultiMonitorCenter> center = NewCenter(sources);
     platform::ExclusiveSrwLock lock(g_lock);
+    if (onlyAtFirstUse && !g_madeAtFirstUse.load(std::memory_order_acquire)) return;
     if (!g_center) g_center = center.Detach();
   } catch (...) {
   }
 }
+
+}  // namespace
+
+model::RefPtr<TMultiMonitorCenter> ProcessMonitorCenter() noexcept {
+  model::RefPtr<TMultiMonitorCenter> center = CurrentCenter();
+  if (!center && g_madeAtFirstUse.load(std::memory_order_acquire)) {
+    try {
+      CreateCenter(SystemMonitorSources(), true);
+    } catch (...) {
+    }
+    center = CurrentCenter();
+  }
+  return center;
+}
+
+void CreateProcessMonitorCenter(const MonitorSources& sources) noexcept { CreateCenter(sources, false); }
+
+void CreateProcessMonitorCenterAtFirstUse() noexcept { g_madeAtFirstUse.store(true, std::memory_order_release); }
 
 void RebuildProcessMonitorCenter(const MonitorSources& sources) noexcept {
   try {
@@ -73,7 +97,8 @@ void RebuildProcessMonitorCenter(const MonitorSources& sources) noexcept {
 
 void RefreshProcessMonitorCenter() noexcept {
   try {
-    if (auto center = ProcessMonitorCenter()) {
+    // Without a center yet there is nothing to look at again: the first query reads afresh.
+    if (auto center = CurrentCenter()) {
       center->UpdateMonitors();
       center->NotifySubscribers(TMMCenterUpdateType::mmcutMonitorsOnly);
     }
@@ -92,12 +117,14 @@ void ReleaseProcessMonitorCenter() noexcept {
   TMultiMonitorCenter* center = nullptr;
   {
     platform::ExclusiveSrwLock lock(g_lock);
+    g_madeAtFirstUse.store(false, std::memory_order_release);
     center = std::exchange(g_center, nullptr);
   }
   if (center) center->Release();
 }
 
 void SubscribeToProcessMonitorCenter(IMMCenterSubscriber* subscriber) noexcept {
+  if (subscriber) (void)ProcessMonitorCenter();  // the first subscriber may be its first use
   try {
     // Shared: subscriptions may run side by side, but not beside a rebuild's hand-over.
     ::AcquireSRWLockShared(&g_lock);

@@ -1,6 +1,6 @@
 #pragma once
-// The process's one multi-monitor center: created when the library starts, rebuilt and
-// refreshed on the main program's monitor commands, released at unload. Queries may come
+// The process's one multi-monitor center: made at its first use once the library has started,
+// rebuilt and refreshed on the main program's monitor commands, released at unload. Queries may come
 // from any thread; a rebuild makes a complete new center and swaps it in, so a query sees
 // either the old or the new one whole. Without a center the queries fall back to the system.
 #include <windows.h>
@@ -13,6 +13,9 @@ namespace dl::link {
 
 // Creates and updates the center if there is none.
 void CreateProcessMonitorCenter(const MonitorSources& sources = SystemMonitorSources()) noexcept;
+// From now until the release, the first query or subscription creates the center from the
+// system's sources.
+void CreateProcessMonitorCenterAtFirstUse() noexcept;
 // Command kCommandMonitorsRebuild: a new center, which takes over the old one's subscribers
 // and tells them (mmcutAllInfo).
 void RebuildProcessMonitorCenter(const MonitorSources& sources = SystemMonitorSources()) noexcept;
@@ -22,6 +25,7 @@ void RefreshProcessMonitorCenter() noexcept;
 // Either command code; any other code does nothing.
 void OnMonitorCommand(int commandCode) noexcept;
 void ReleaseProcessMonitorCenter() noexcept;
+// The center; created here at the first use where CreateProcessMonitorCenterAtFirstUse asked.
 [[nodiscard]] model::RefPtr<TMultiMonitorCenter> ProcessMonitorCenter() noexcept;
 
 void SubscribeToProcessMonitorCenter(IMMCenterSubscriber* subscriber) noexcept;

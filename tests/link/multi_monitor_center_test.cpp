@@ -397,6 +397,26 @@ TEST(ProcessMonitorCenter, WithoutACenterTheSystemAnswers) {
   SubscribeToProcessMonitorCenter(nullptr);  // nothing to subscribe to: nothing happens
 }
 
+TEST(ProcessMonitorCenter, AtFirstUseTheFirstSubscriberMakesItOnceAndNoneComesBackAfterTheRelease) {
+  ReleaseProcessMonitorCenter();
+  CreateProcessMonitorCenterAtFirstUse();
+  RefPtr<RecordingSubscriber> a(new RecordingSubscriber);
+  SubscribeToProcessMonitorCenter(a.Get());
+  RefPtr<TMultiMonitorCenter> made = ProcessMonitorCenter();
+  ASSERT_TRUE(made) << "the first subscription made the center";
+  EXPECT_EQ(made->GetSubscribers().size(), 1u) << "with its subscriber in it";
+  EXPECT_EQ(ProcessMonitorCenter().Get(), made.Get()) << "made once";
+  OnMonitorCommand(83);
+  EXPECT_EQ(a->heard, (std::vector<TMMCenterUpdateType>{TMMCenterUpdateType::mmcutMonitorsOnly}));
+  UnsubscribeFromProcessMonitorCenter(a.Get());
+
+  ReleaseProcessMonitorCenter();
+  RECT answered{};
+  EXPECT_TRUE(WorkRectForPoint({10, 10}, answered));
+  SubscribeToProcessMonitorCenter(a.Get());
+  EXPECT_FALSE(ProcessMonitorCenter()) << "after the release a query falls back to the system";
+}
+
 TEST(ProcessMonitorCenter, TheSystemsOwnMonitorsMatchTheBlockThatDescribesThem) {
   // The stand-in's view of this display, written as the main program would, read back
   // through a real mapping: the process's monitor is found by its device name.
