@@ -58,6 +58,24 @@ const DwmFunctions& Dwm() noexcept {
   return functions;
 }
 
+const Ole32Functions& Ole32() noexcept {
+  static const Ole32Functions functions = [] {
+    Ole32Functions f;
+    Resolve(f.propVariantClear, SystemModule(L"ole32.dll"), "PropVariantClear");
+    return f;
+  }();
+  return functions;
+}
+
+const ShlwapiFunctions& Shlwapi() noexcept {
+  static const ShlwapiFunctions functions = [] {
+    ShlwapiFunctions f;
+    Resolve(f.pathMatchSpecA, SystemModule(L"shlwapi.dll"), "PathMatchSpecA");
+    return f;
+  }();
+  return functions;
+}
+
 bool EnsureTooltipClass() noexcept {
   static const bool registered = [] {
     WNDCLASSEXW info{sizeof(info)};

@@ -5,6 +5,7 @@
 
 #include "library/extender/classification_windows.h"
 #include "library/extender/process_flags.h"
+#include "library/extender/system_functions.h"
 #include "library/extender/window_identity.h"
 #include "library/model/system_seam.h"
 #include "platform/handles.h"
@@ -33,6 +34,10 @@ std::wstring WindowAppUserModelId(HWND wnd) noexcept {
     const auto getStore = reinterpret_cast<GetStoreFn>(
         reinterpret_cast<void*>(::GetProcAddress(shell, "SHGetPropertyStoreForWindow")));
     if (!getStore) return {};
+    // shell32 brings ole32, so this is found wherever the store is; without it no value is
+    // asked for, so none is left unfreed.
+    const auto clear = extender::Ole32().propVariantClear;
+    if (!clear) return {};
     IPropertyStore* store = nullptr;
     if (FAILED(getStore(wnd, kPropertyStoreIid, reinterpret_cast<void**>(&store))) || !store) return {};
     std::wstring id;
@@ -40,7 +45,7 @@ std::wstring WindowAppUserModelId(HWND wnd) noexcept {
     PropVariantInit(&value);
     if (SUCCEEDED(store->GetValue(kAppUserModelIdKey, &value)) && value.vt == VT_LPWSTR && value.pwszVal)
       id = value.pwszVal;
-    PropVariantClear(&value);
+    clear(&value);
     store->Release();
     return id;
   } catch (...) {

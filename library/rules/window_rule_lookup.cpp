@@ -1,7 +1,6 @@
 #include "library/rules/window_rule_lookup.h"
 
-#include <shlwapi.h>
-
+#include "library/extender/system_functions.h"
 #include "library/model/system_seam.h"
 #include "library/rules/regex_library.h"
 #include "library/rules/window_description.h"
@@ -21,8 +20,10 @@ bool SystemRuleMatching::RegexMatches(std::string_view pattern, std::string_view
 
 bool SystemRuleMatching::WildcardMatches(std::string_view pattern, std::string_view upperFileName) noexcept {
   try {
+    const auto match = extender::Shlwapi().pathMatchSpecA;
+    if (!match) return false;
     const std::string p(pattern), name(upperFileName);
-    return ::PathMatchSpecA(name.c_str(), p.c_str()) != FALSE;
+    return match(name.c_str(), p.c_str()) != FALSE;
   } catch (...) {
     return false;
   }
