@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "library/link/process_monitor_center.h"
 #include "library/runtime/process_local_storage.h"
 #include "library/runtime/shared_messages.h"
+#include "platform/process_identity.h"
 #include "tests/support/bin_dir.h"
 
 namespace {
@@ -50,10 +52,11 @@ const wchar_t* const kWatched[] = {L"winex11.drv", L"uxtheme.dll", L"ole32.dll",
                                    L"shlwapi.dll", L"comctl32.dll", L"imm32.dll", L"psapi.dll"};
 constexpr int kWatchedCount = sizeof kWatched / sizeof kWatched[0];
 
+// A look at the loaded-module list: asking the loader for an absent name costs a path search.
 unsigned LoadedWatched() {
   unsigned bits = 0;
   for (int i = 0; i < kWatchedCount; ++i)
-    if (::GetModuleHandleW(kWatched[i])) bits |= 1u << i;
+    if (platform::IsModuleLoaded(kWatched[i])) bits |= 1u << i;
   return bits;
 }
 
@@ -65,6 +68,7 @@ struct StepResult {
 constexpr int kMaxSteps = 16;
 struct StepBlock {
   int count;
+  double mainAt, stepsEndAt;  // the performance counter is system-wide: the parent compares
   StepResult steps[kMaxSteps];
 };
 
@@ -84,6 +88,7 @@ void AllowThroughFilter() {
 
 entry::IEmbeddedApplication* g_app = nullptr;
 bool g_monitorCenterAtStart = false;
+bool g_libraryAbsent = false;  // the steps' baseline: a process that only retrieves its message
 
 // The library's initialisation in its order (library_init.cpp), one step at a time.
 const Step kSteps[] = {
@@ -133,9 +138,28 @@ std::string ModuleNames(unsigned bits) {
   return names;
 }
 
+LRESULT CALLBACK PlainProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return ::DefWindowProcW(wnd, msg, wParam, lParam);
+}
+
+// A window as a GUI program has one before its first message; it stays until the process ends.
+bool MakeWindow() {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &PlainProc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"dl_start_steps_window";
+  ::RegisterClassW(&wc);
+  return ::CreateWindowExW(0, wc.lpszClassName, L"start steps", WS_OVERLAPPEDWINDOW, 0, 0, 100, 80, nullptr, nullptr,
+                           wc.hInstance, nullptr) != nullptr;
+}
+
+// way: none (no library steps), earlier (the monitor center made at start) or present.
 // mappingName "-": the steps are printed instead, for a run by hand under a Wine trace.
-int StepsChild(const wchar_t* mappingName, bool earlier) {
-  g_monitorCenterAtStart = earlier;
+int StepsChild(const wchar_t* mappingName, const wchar_t* way, bool window) {
+  const double mainAt = Now();
+  g_monitorCenterAtStart = std::wcscmp(way, L"earlier") == 0;
+  g_libraryAbsent = std::wcscmp(way, L"none") == 0;
+  if (window && !MakeWindow()) return 4;
   const bool print = std::wcscmp(mappingName, L"-") == 0;
   HANDLE mapping = print ? nullptr : ::OpenFileMappingW(FILE_MAP_WRITE, FALSE, mappingName);
   if (!print && !mapping) return 2;
@@ -147,12 +171,14 @@ int StepsChild(const wchar_t* mappingName, bool earlier) {
     const unsigned before = LoadedWatched();
     if (print) std::printf("step: %s\n", kSteps[i].name), std::fflush(stdout);
     const double start = Now();
-    kSteps[i].run();
+    if (!g_libraryAbsent || i == kStepCount - 1) kSteps[i].run();
     block->steps[i].us = Now() - start;
     block->steps[i].modulesBrought = LoadedWatched() & ~before;
     if (print) std::printf("  %.0f us %s\n", block->steps[i].us, ModuleNames(block->steps[i].modulesBrought).c_str());
   }
   block->count = kStepCount;
+  block->mainAt = mainAt;
+  block->stepsEndAt = Now();
   if (!print) {
     ::UnmapViewOfFile(block);
     ::CloseHandle(mapping);
@@ -182,7 +208,8 @@ double RunChild(const std::wstring& program, const std::wstring& arguments) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc == 4 && std::wcscmp(argv[1], L"--steps") == 0) return StepsChild(argv[2], std::wcscmp(argv[3], L"earlier") == 0);
+  if ((argc == 4 || argc == 5) && std::wcscmp(argv[1], L"--steps") == 0)
+    return StepsChild(argv[2], argv[3], argc == 5 && std::wcscmp(argv[4], L"window") == 0);
 
   const std::wstring bin = test::BinDir();
   const std::wstring probe = bin + L"\\start_probe.exe";
@@ -231,38 +258,66 @@ int wmain(int argc, wchar_t** argv) {
     std::puts("start_steps_bench: no mapping for the steps");
     return 1;
   }
-  // Rounds interleaved: the earlier way, then the present way.
-  std::vector<double> stepTimes[2][kStepCount];
-  unsigned brought[2][kStepCount] = {};
-  const wchar_t* const ways[2] = {L" earlier", L" present"};
+  // Rounds interleaved over the ways; each child also says when its main began and its steps
+  // ended, which splits its life into start, steps and exit.
+  struct Way {
+    const char* name;
+    const wchar_t* arguments;
+  };
+  const Way ways[] = {{"none", L" none"},
+                      {"earlier", L" earlier"},
+                      {"present", L" present"},
+                      {"none, window", L" none window"},
+                      {"present, window", L" present window"}};
+  constexpr int kWays = sizeof ways / sizeof ways[0];
+  std::vector<double> stepTimes[kWays][kStepCount], startTimes[kWays], exitTimes[kWays], wholeTimes[kWays];
+  unsigned brought[kWays][kStepCount] = {};
   for (int round = 0; round < kRounds; ++round) {
-    for (int way = 0; way < 2; ++way) {
+    for (int way = 0; way < kWays; ++way) {
       block->count = 0;
-      if (RunChild(self, L"--steps " + mappingName + ways[way]) < 0 || block->count != kStepCount) {
-        std::puts("start_steps_bench: a steps child failed");
+      const double launchedAt = Now();
+      const double whole = RunChild(self, L"--steps " + mappingName + ways[way].arguments);
+      const double endedAt = Now();
+      if (whole < 0 || block->count != kStepCount) {
+        std::printf("start_steps_bench: a steps child (%s) failed\n", ways[way].name);
         return 1;
       }
+      wholeTimes[way].push_back(whole);
+      if (std::getenv("DL_START_STEPS_RAW"))
+        std::printf("raw %s whole %.0f start %.0f main-to-end %.0f exit %.0f\n", ways[way].name, whole,
+                    block->mainAt - launchedAt, block->stepsEndAt - block->mainAt, endedAt - block->stepsEndAt);
+      startTimes[way].push_back(block->mainAt - launchedAt);
+      exitTimes[way].push_back(endedAt - block->stepsEndAt);
       for (int i = 0; i < kStepCount; ++i) {
         stepTimes[way][i].push_back(block->steps[i].us);
         brought[way][i] |= block->steps[i].modulesBrought;
       }
     }
   }
-  std::printf("\ninitialisation step (fresh process)  earlier (us)  present (us)  present/bare start  modules brought in (earlier; present)\n");
-  double total[2] = {};
+  const double noneUs = Median(wholeTimes[0]), noneWindowUs = Median(wholeTimes[3]);
+  std::printf("\nstep (fresh process of this program)    earlier (us)  present (us)  window, present (us)  "
+              "present/none  modules brought in (earlier; present; window, present)\n");
+  double total[kWays] = {};
   for (int i = 0; i < kStepCount; ++i) {
-    const double earlier = Median(stepTimes[0][i]), present = Median(stepTimes[1][i]);
-    total[0] += earlier;
-    total[1] += present;
-    std::printf("%-36s %12.0f  %12.0f  %6.3f  %s; %s\n", kSteps[i].name, earlier, present, present / bareUs,
-                ModuleNames(brought[0][i]).c_str(), ModuleNames(brought[1][i]).c_str());
+    double m[kWays];
+    for (int way = 0; way < kWays; ++way) total[way] += m[way] = Median(stepTimes[way][i]);
+    std::printf("%-36s %12.0f  %12.0f  %12.0f  %6.3f  %s; %s; %s\n", kSteps[i].name, m[1], m[2], m[4], m[2] / noneUs,
+                ModuleNames(brought[1][i]).c_str(), ModuleNames(brought[2][i]).c_str(),
+                ModuleNames(brought[4][i]).c_str());
   }
-  std::printf("%-36s %12.0f  %12.0f  %6.3f\n", "together", total[0], total[1], total[1] / bareUs);
+  std::printf("%-36s %12.0f  %12.0f  %12.0f  %6.3f\n", "steps together", total[1], total[2], total[4], total[2] / noneUs);
+  std::printf("\nwhole child of this program          median (us)  against none   start to main   steps    exit\n");
+  for (int way = 0; way < kWays; ++way) {
+    const double whole = Median(wholeTimes[way]);
+    std::printf("%-36s %12.0f  %6.2f  %12.0f  %8.0f  %8.0f\n", ways[way].name, whole,
+                whole / (way >= 3 ? noneWindowUs : noneUs), Median(startTimes[way]), total[way],
+                Median(exitTimes[way]));
+  }
   std::printf("\nchanged                              earlier (us)  present (us)  earlier/bare start\n");
   std::printf("%-36s %12.0f  %12.0f  %6.3f\n", "ole32, shlwapi imported", Median(times[1]) - bareUs, 0.0,
               (Median(times[1]) - bareUs) / bareUs);
-  std::printf("%-36s %12.0f  %12.0f  %6.3f\n", "monitor center made at start", Median(stepTimes[0][kMonitorStep]),
-              Median(stepTimes[1][kMonitorStep]), Median(stepTimes[0][kMonitorStep]) / bareUs);
+  std::printf("%-36s %12.0f  %12.0f  %6.3f\n", "monitor center made at start", Median(stepTimes[1][kMonitorStep]),
+              Median(stepTimes[2][kMonitorStep]), Median(stepTimes[1][kMonitorStep]) / bareUs);
   ::UnmapViewOfFile(block);
   ::CloseHandle(mapping);
   return 0;
