@@ -11,6 +11,7 @@
 #include "protocol/message_names.h"
 #include "tests/runtime/library_copy_probe.h"
 #include "tests/support/bin_dir.h"
+#include "tests/support/stack_walk.h"
 
 namespace {
 
@@ -26,34 +27,13 @@ void Check(bool ok, const char* what) {
   if (!ok) ++g_failures;
 }
 
-DWORD64 g_mainBegin = 0, g_mainEnd = 0;
+dl::test::CodeRange g_main;
 bool g_walkReachedMain = false;
-
-// The system's unwinder, frame by frame, from here to the frame of main.
-bool WalkReachesMain() {
-  CONTEXT context{};
-  ::RtlCaptureContext(&context);
-  for (int frame = 0; frame < 64 && context.Rip; ++frame) {
-    if (context.Rip >= g_mainBegin && context.Rip < g_mainEnd) return true;
-    DWORD64 imageBase = 0;
-    PRUNTIME_FUNCTION function = ::RtlLookupFunctionEntry(context.Rip, &imageBase, nullptr);
-    if (!function) {
-      context.Rip = *reinterpret_cast<const DWORD64*>(context.Rsp);  // a leaf: return address on top
-      context.Rsp += 8;
-      continue;
-    }
-    void* handlerData = nullptr;
-    DWORD64 establisher = 0;
-    ::RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, context.Rip, function, &context, &handlerData, &establisher,
-                       nullptr);
-  }
-  return false;
-}
 
 LRESULT CALLBACK ApplicationProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == kProbeThrowMessage) throw ApplicationError{static_cast<int>(wParam)};
   if (msg == kWalkMessage) {
-    g_walkReachedMain = WalkReachesMain();
+    g_walkReachedMain = dl::test::StackWalkReaches(g_main);
     return 1;
   }
   return ::DefWindowProcW(wnd, msg, wParam, lParam);
@@ -85,14 +65,11 @@ bool InsideModule(HMODULE module, const void* address) {
 }  // namespace
 
 int main() {
-  DWORD64 base = 0;
-  PRUNTIME_FUNCTION mainEntry = ::RtlLookupFunctionEntry(reinterpret_cast<DWORD64>(CallerAddress()), &base, nullptr);
-  if (!mainEntry) {
+  g_main = dl::test::FunctionContaining(CallerAddress());
+  if (!g_main.begin) {
     std::puts("FAILED: no unwind entry for main");
     return 1;
   }
-  g_mainBegin = base + mainEntry->BeginAddress;
-  g_mainEnd = base + mainEntry->EndAddress;
 
   WNDCLASSW wc{};
   wc.lpfnWndProc = &ApplicationProc;
