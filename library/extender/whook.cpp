@@ -38,6 +38,15 @@ bool IsCallableWindowProc(WNDPROC proc) noexcept {
   return !::IsBadCodePtr(reinterpret_cast<FARPROC>(reinterpret_cast<void*>(proc)));
 }
 
+bool IsPlainCodeAddress(WNDPROC proc) noexcept {
+  const auto address = reinterpret_cast<std::uintptr_t>(proc);
+  if (!address || (address >> 16) == 0xFFFF || (address >> 16) == 0xFFFFFFFFFFFF) return false;
+  MEMORY_BASIC_INFORMATION info{};
+  if (::VirtualQuery(reinterpret_cast<const void*>(address), &info, sizeof info) != sizeof info) return false;
+  constexpr DWORD kExecutable = PAGE_EXECUTE | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+  return info.State == MEM_COMMIT && (info.Protect & kExecutable) && !(info.Protect & PAGE_GUARD);
+}
+
 WHook::WHook(HWND window, WndMethod method, ATOM objectInstancePropId, ATOM rehookedPropId) noexcept
     : handle_(window),
       wndProc_(method),
@@ -68,6 +77,7 @@ void WHook::HookWindow() noexcept {
     if (!newWndProc_) return;
     oldWndProc_ = reinterpret_cast<WNDPROC>(SetProc(unicodeWindow_, handle_, newWndProc_));
   }
+  oldProcIsCode_ = IsPlainCodeAddress(oldWndProc_);
   enabled_ = true;
 }
 
@@ -87,9 +97,17 @@ void WHook::UnhookWindow() noexcept {
   if (::IsWindow(handle_)) ::RemovePropW(handle_, MAKEINTATOM(rehookedPropId_));
 }
 
-void WHook::CallOldProc(HWND window, WindowMessage& message) noexcept {
-  message.Result = CallWindowProcFor(unicodeWindow_, ValidOldProc(), window, static_cast<UINT>(message.Msg),
-                                     message.WParam, message.LParam);
+void WHook::CallOldProc(HWND window, WindowMessage& message) {
+  const WNDPROC proc = ValidOldProc();
+  const auto msg = static_cast<UINT>(message.Msg);
+  // Plain code of this process is called directly, as the system calls a window procedure of the
+  // window's own character set: CallWindowProc would add nothing but its cost, paid on every
+  // message of the window. Handles of the other character set need its translation.
+  if (oldProcIsCode_ && proc == oldWndProc_) {
+    message.Result = proc(window, msg, message.WParam, message.LParam);
+    return;
+  }
+  message.Result = CallWindowProcFor(unicodeWindow_, proc, window, msg, message.WParam, message.LParam);
 }
 
 void WHook::RehookWindow(bool connect) noexcept {

@@ -16,6 +16,8 @@ namespace dl::extender {
 // Whether proc is worth calling: a code address that can be read, or a handle that user32
 // hands out for procedures of the other character set (CallWindowProc resolves those).
 [[nodiscard]] bool IsCallableWindowProc(WNDPROC proc) noexcept;
+// Whether proc is committed executable memory of this process rather than a user32 handle.
+[[nodiscard]] bool IsPlainCodeAddress(WNDPROC proc) noexcept;
 
 class WHook {
  public:
@@ -27,8 +29,9 @@ class WHook {
 
   void HookWindow() noexcept;
   void UnhookWindow() noexcept;
-  // Passes the message on to the procedure that was current before the hook.
-  void CallOldProc(HWND window, WindowMessage& message) noexcept;
+  // Passes the message on to the procedure that was current before the hook. What that
+  // procedure throws passes on to the window procedure's caller.
+  void CallOldProc(HWND window, WindowMessage& message);
   void RehookWindow(bool connect) noexcept;
   // For a window whose chain no longer reaches our trampoline: a new one in front. The old one
   // may still be called by whatever subclassed the window above it, so it stays, forwarding to
@@ -50,6 +53,7 @@ class WHook {
 
   HWND handle_;
   WNDPROC oldWndProc_ = nullptr;
+  bool oldProcIsCode_ = false;  // code of this process, not a handle: called without CallWindowProc
   void* newWndProc_ = nullptr;
   void* retiredWndProc_ = nullptr;  // left in forwarder form by RehookWindowFromScratch
   WndMethod wndProc_;

@@ -218,8 +218,11 @@ class TWindowExtender
   void WriteLifecycleLine(std::wstring_view operation, std::wstring_view detail) const noexcept;
   void CheckExtenderTimerNotify(Timer& sender);
 
-  void WindowProc(HWND wnd, WindowMessage& message) noexcept;
-  void ChildProc(HWND wnd, WindowMessage& message) noexcept;
+  class WindowProcScope;
+  class AfterMessageScope;
+  void WindowProc(HWND wnd, WindowMessage& message);
+  void ChildProc(HWND wnd, WindowMessage& message);
+  bool AnswerServiceQuery(HWND wnd, WindowMessage& message);
   void ServiceProc(HWND wnd, WindowMessage& message) noexcept;
   bool OwnBeforeMessage(WindowMessage& message);
   void OwnAfterMessage(WindowMessage& message);
@@ -237,12 +240,16 @@ class TWindowExtender
   model::RefPtr<TWindowParts> actions_;
   model::RefPtr<TWindowParts> triggers_;
   std::vector<model::RefPtr<IMessageHandler>> messageHandlers_;
+  // Handlers detached while a message is inside: the loops call handlers without taking a
+  // reference each, so these are released when the outermost call of the window procedure leaves.
+  std::vector<model::RefPtr<IMessageHandler>> detachedWhileInside_;
   model::RefPtr<rules::IWindowExtenderOwner> owner_;
   model::RefPtr<IToolbox> toolbox_;
   platform::CriticalSection exclusiveAccessLock_;
   HWND wnd_ = nullptr;
   std::wstring windowClassName_;
   std::unique_ptr<WHook> hook_;
+  // Changed only by the window's own thread (window procedures run there); read by any.
   std::atomic<int> nesting_{0};
   int detachTryCount_ = 0;
   Timer* checkExtenderTimer_ = nullptr;

@@ -132,28 +132,33 @@ std::size_t TWindowExtender::SubclassedChildCount() const {
   return subclassedWindows_.size();
 }
 
-void TWindowExtender::ChildProc(HWND child, WindowMessage& message) noexcept {
+// Like the window procedure: the child's own exceptions pass on, the parts' never leave.
+void TWindowExtender::ChildProc(HWND child, WindowMessage& message) {
   model::RefPtr<TWindowExtender> hold(this);
   const ScopedThreadDpiAwareness dpiAwareness;
+  std::lock_guard lock(subclassedWindowsLock_);
+  std::shared_ptr<ChildRecord> record;
   try {
-    std::lock_guard lock(subclassedWindowsLock_);
-    std::shared_ptr<ChildRecord> record;
     if (auto it = subclassedWindows_.find(child); it != subclassedWindows_.end()) record = it->second;
-    if (!record) {
-      // No record: the hook is gone with it, so nothing routes here; pass on to be safe.
-      message.Result = ::DefWindowProcW(child, static_cast<UINT>(message.Msg), message.WParam, message.LParam);
-      return;
+  } catch (...) {
+    platform::RecordCallbackFailure("window_extender_children: ChildProc");
+  }
+  if (!record) {
+    // No record: the hook is gone with it, so nothing routes here; pass on to be safe.
+    message.Result = ::DefWindowProcW(child, static_cast<UINT>(message.Msg), message.WParam, message.LParam);
+    return;
+  }
+  bool handled = false;
+  for (std::size_t i = 0; i < record->handlers.size(); ++i) {
+    model::RefPtr<IChildMessageHandler> handler = record->handlers[i];
+    try {
+      if (handler->BeforeChildMessage(child, message)) handled = true;
+    } catch (...) {
+      platform::RecordCallbackFailure("window_extender_children: ChildProc");
     }
-    bool handled = false;
-    for (std::size_t i = 0; i < record->handlers.size(); ++i) {
-      model::RefPtr<IChildMessageHandler> handler = record->handlers[i];
-      try {
-        if (handler->BeforeChildMessage(child, message)) handled = true;
-      } catch (...) {
-        platform::RecordCallbackFailure("window_extender_children: ChildProc");
-      }
-    }
-    if (!handled) record->hook->CallOldProc(child, message);
+  }
+  if (!handled) record->hook->CallOldProc(child, message);
+  try {
     // Last to first, re-reading the list: a handler may remove itself.
     for (std::size_t i = record->handlers.size(); i > 0; --i) {
       if (i > record->handlers.size()) continue;

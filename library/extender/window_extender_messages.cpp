@@ -23,46 +23,92 @@ ATOM MarkPropertyAtom() noexcept {
 // ---------------------------------------------------------------------------------------
 // Window procedure.
 
-void TWindowExtender::WindowProc(HWND wnd, WindowMessage& message) noexcept {
+// Counts a call of the window procedure in for as long as it lasts, however it leaves. Only the
+// window's thread changes the count, so plain atomic stores do; other threads may read it.
+class TWindowExtender::WindowProcScope {
+ public:
+  explicit WindowProcScope(TWindowExtender& extender) noexcept : extender_(extender) {
+    extender_.nesting_.store(extender_.nesting_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+  }
+  ~WindowProcScope() {
+    const int now = extender_.nesting_.load(std::memory_order_relaxed) - 1;
+    extender_.nesting_.store(now, std::memory_order_relaxed);
+    if (now != 0 || extender_.detachedWhileInside_.empty()) return;
+    try {
+      extender_.detachedWhileInside_.clear();
+    } catch (...) {
+      platform::RecordCallbackFailure("window_extender_messages: WindowProc");
+    }
+  }
+  WindowProcScope(const WindowProcScope&) = delete;
+  WindowProcScope& operator=(const WindowProcScope&) = delete;
+
+ private:
+  TWindowExtender& extender_;
+};
+
+// The handlers' AfterMessage runs when the previous procedure returns, and also when it leaves
+// by an exception that goes on to the application.
+class TWindowExtender::AfterMessageScope {
+ public:
+  AfterMessageScope(TWindowExtender& extender, WindowMessage& message, bool handled) noexcept
+      : extender_(extender), message_(message), handled_(handled) {}
+  ~AfterMessageScope() {
+    try {
+      extender_.AfterMessage(message_, handled_);
+    } catch (...) {
+      platform::RecordCallbackFailure("window_extender_messages: WindowProc");
+    }
+  }
+  AfterMessageScope(const AfterMessageScope&) = delete;
+  AfterMessageScope& operator=(const AfterMessageScope&) = delete;
+
+ private:
+  TWindowExtender& extender_;
+  WindowMessage& message_;
+  bool handled_;
+};
+
+// Not noexcept: whatever the window's previous procedure throws goes on to the application's
+// own catch (outside DispatchMessage, say), with this extender's state restored on the way;
+// failures of the extender and its parts never leave it.
+void TWindowExtender::WindowProc(HWND wnd, WindowMessage& message) {
   // The extender may be closed while a message is inside it; it lives until the message leaves.
   model::RefPtr<TWindowExtender> hold(this);
   const ScopedThreadDpiAwareness dpiAwareness;
-  nesting_.fetch_add(1);
+  const WindowProcScope nesting(*this);
+  bool handled = false;
   try {
-    if (message.Msg == platform::ServiceMessage()) {
-      switch (message.WParam) {
-        case kSvcPing:
-          message.Result = kSvcPingAnswer;
-          nesting_.fetch_sub(1);
-          return;
-        case kSvcSetMarkProperty:
-          if (const ATOM atom = MarkPropertyAtom()) ::SetPropW(wnd, MAKEINTATOM(atom), reinterpret_cast<HANDLE>(1));
-          message.Result = 1;
-          nesting_.fetch_sub(1);
-          return;
-        case kSvcRemoveMarkProperty:
-          if (const ATOM atom = MarkPropertyAtom()) ::RemovePropW(wnd, MAKEINTATOM(atom));
-          message.Result = 1;
-          nesting_.fetch_sub(1);
-          return;
-        default:
-          break;
-      }
-    }
-    const bool handled = BeforeMessage(message);
-    if (!handled) {
-      try {
-        CallOriginalWndProc(message);
-      } catch (...) {
-        platform::RecordCallbackFailure("window_extender_messages: WindowProc");
-      }
-    }
-    AfterMessage(message, handled);
-    if (consoleFollowed_ && ::IsWindow(wnd)) message.Result = handled ? 1 : 0;
+    if (AnswerServiceQuery(wnd, message)) return;
+    handled = BeforeMessage(message);
   } catch (...) {
     platform::RecordCallbackFailure("window_extender_messages: WindowProc");
   }
-  nesting_.fetch_sub(1);
+  {
+    const AfterMessageScope after(*this, message, handled);
+    if (!handled) CallOriginalWndProc(message);
+  }
+  if (consoleFollowed_ && ::IsWindow(wnd)) message.Result = handled ? 1 : 0;
+}
+
+// The service codes answered before anything else sees the message.
+bool TWindowExtender::AnswerServiceQuery(HWND wnd, WindowMessage& message) {
+  if (message.Msg != platform::ServiceMessage()) return false;
+  switch (message.WParam) {
+    case kSvcPing:
+      message.Result = kSvcPingAnswer;
+      return true;
+    case kSvcSetMarkProperty:
+      if (const ATOM atom = MarkPropertyAtom()) ::SetPropW(wnd, MAKEINTATOM(atom), reinterpret_cast<HANDLE>(1));
+      message.Result = 1;
+      return true;
+    case kSvcRemoveMarkProperty:
+      if (const ATOM atom = MarkPropertyAtom()) ::RemovePropW(wnd, MAKEINTATOM(atom));
+      message.Result = 1;
+      return true;
+    default:
+      return false;
+  }
 }
 
 void TWindowExtender::CallOriginalWndProc(WindowMessage& message) {
@@ -79,7 +125,7 @@ bool TWindowExtender::BeforeMessage(WindowMessage& message) {
   bool handled = false;
   // By index: a handler may attach or detach handlers while it runs.
   for (std::size_t i = 0; i < messageHandlers_.size(); ++i) {
-    model::RefPtr<IMessageHandler> handler = messageHandlers_[i];
+    IMessageHandler* handler = messageHandlers_[i].Get();
     try {
       if (handler->BeforeMessage(message)) handled = true;
     } catch (...) {
@@ -102,7 +148,7 @@ void TWindowExtender::AfterMessage(WindowMessage& message, bool beforeHandled) {
       break;
   }
   for (std::size_t i = 0; i < messageHandlers_.size(); ++i) {
-    model::RefPtr<IMessageHandler> handler = messageHandlers_[i];
+    IMessageHandler* handler = messageHandlers_[i].Get();
     try {
       handler->AfterMessage(message, beforeHandled);
     } catch (...) {

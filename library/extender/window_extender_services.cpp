@@ -25,7 +25,15 @@ void TWindowExtender::AttachMessageHandler(IMessageHandler* handler) {
   if (handler) messageHandlers_.emplace_back(handler);
 }
 
-void TWindowExtender::DetachMessageHandler(IMessageHandler* handler) { RemoveLast(messageHandlers_, handler); }
+void TWindowExtender::DetachMessageHandler(IMessageHandler* handler) {
+  for (auto it = messageHandlers_.rbegin(); it != messageHandlers_.rend(); ++it) {
+    if (it->Get() != handler) continue;
+    // A handler may detach itself (or another) while the loops of the window procedure call it.
+    if (nesting_.load(std::memory_order_relaxed) > 0) detachedWhileInside_.push_back(*it);
+    messageHandlers_.erase(std::next(it).base());
+    return;
+  }
+}
 
 void TWindowExtender::SetProp(std::wstring_view name, std::intptr_t value) {
   const int index = properties_->IndexByKey(name);

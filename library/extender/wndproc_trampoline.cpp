@@ -15,10 +15,16 @@ namespace L = trampoline_layout;
 using Byte = unsigned char;
 
 // Dispatch stub, entered by an entry's `call rax`: [rsp] holds the entry's method pair. Once that
-// address is popped the stack is the window procedure's caller's again, so the stub's function
-// (for the unwind information) begins after the pop, and the pop itself looks like a leaf.
+// address is popped the stack is the window procedure's caller's again. The entry's call left
+// its return address in the processor's return predictor too; the stub's first `ret` takes it
+// off there (one misprediction), or every return up the caller's chain would be mispredicted.
+// The stub's function (for the unwind information) begins after that `ret`; before it, the
+// stack looks like a leaf's.
 constexpr Byte kDispatchStub[] = {
     0x41, 0x5A,                                      // pop  r10            ; &method pair
+    0x4C, 0x8D, 0x1D, 0x03, 0x00, 0x00, 0x00,        // lea  r11, [rip+3]   ; the instruction after the ret
+    0x41, 0x53,                                      // push r11
+    0xC3,                                            // ret                 ; to the next instruction
     0x53, 0x56, 0x57,                                // push rbx, rsi, rdi
     0x48, 0x83, 0xEC, 0x40,                          // sub  rsp, 64        ; shadow + message record
     0x4C, 0x89, 0xD3,                                // mov  rbx, r10
@@ -48,7 +54,7 @@ constexpr Byte kDispatchStub[] = {
     0xC3,                                            // ret
 };
 static_assert(sizeof(kDispatchStub) == L::kDispatchStubCodeSize);
-static_assert(L::kDispatchStubOffset + sizeof(kDispatchStub) <= L::kUnwindTableOffset);
+static_assert(L::kDispatchStubOffset + sizeof(kDispatchStub) <= L::kForwarderHelperOffset);
 
 // Shared tail of the forwarder entries (rax = procedure, r10 = CallWindowProcW/A): calls
 // CallWindowProc(proc, window, message, wParam, lParam) in a frame of its own, so the fifth
@@ -71,11 +77,12 @@ static_assert(sizeof(kForwarderHelper) <= L::kForwarderHelperSize);
 // trampoline unwinds through them like through compiled code. Entries themselves never move the
 // stack (an entry's call is undone by the stub's first instruction), so they need none.
 constexpr Byte kDispatchUnwindInfo[] = {
-    0x01, 0x07, 0x04, 0x00,  // version 1, a 7-byte prologue, 4 codes, no frame register
+    0x11, 0x07, 0x04, 0x00,  // version 1 with an unwind handler, a 7-byte prologue, 4 codes
     0x07, 0x72,              // at 7: UWOP_ALLOC_SMALL 64
     0x03, 0x70,              // at 3: UWOP_PUSH_NONVOL rdi
     0x02, 0x60,              // at 2: UWOP_PUSH_NONVOL rsi
     0x01, 0x30,              // at 1: UWOP_PUSH_NONVOL rbx
+    0, 0, 0, 0,              // the handler's offset in the block, written at copy time
 };
 static_assert(sizeof(kDispatchUnwindInfo) == L::kDispatchUnwindInfoSize);
 constexpr Byte kHelperUnwindInfo[] = {
@@ -85,8 +92,24 @@ constexpr Byte kHelperUnwindInfo[] = {
 };
 static_assert(sizeof(kHelperUnwindInfo) == L::kHelperUnwindInfoSize);
 
+// Unwind handler of the dispatch stub. An exception of the window's own code (its previous
+// procedure, called from the method) may unwind through the stub to the application's catch;
+// the stub's decrement is then skipped, so the handler counts the call out. It lives in the
+// block, not in the library image: after the count reaches zero no library code runs.
+constexpr Byte kUnwindHandler[] = {
+    0xF6, 0x41, 0x04, 0x06,                          // test byte [rcx+4], 6 ; unwinding or exit unwind
+    0x74, 0x0D,                                      // jz   done
+    0x48, 0xB8, 0x78, 0x56, 0x34, 0x12, 0, 0, 0, 0,  // mov  rax, busy counter
+    0xF0, 0xFF, 0x08,                                // lock dec dword [rax]
+    0xB8, 0x01, 0x00, 0x00, 0x00,                    // done: mov eax, 1 ; ExceptionContinueSearch
+    0xC3,                                            // ret
+};
+static_assert(sizeof(kUnwindHandler) == L::kUnwindHandlerSize);
+
 void WriteUnwindInfo(Byte* block) noexcept {
   std::memcpy(block + L::kDispatchUnwindInfoOffset, kDispatchUnwindInfo, sizeof kDispatchUnwindInfo);
+  const auto handler = static_cast<DWORD>(L::kUnwindHandlerOffset);
+  std::memcpy(block + L::kDispatchUnwindInfoOffset + 12, &handler, sizeof handler);
   std::memcpy(block + L::kHelperUnwindInfoOffset, kHelperUnwindInfo, sizeof kHelperUnwindInfo);
   const RUNTIME_FUNCTION table[2] = {
       {static_cast<DWORD>(L::kDispatchStubOffset + L::kDispatchFunctionStart),
@@ -209,28 +232,34 @@ void PushFreeLocked(PoolState& pool, Byte* entry) noexcept {
   pool.freeList = entry;
 }
 
+// Writes the busy counter and IsBadReadPtr over their placeholders in a piece of code.
+void PatchPlaceholders(Byte* code, std::size_t size, const volatile LONG* counter, void* isBadReadPtr) noexcept {
+  for (std::size_t i = 0; i + 8 <= size; ++i) {
+    const auto v = Read<std::uint32_t>(code, i);
+    if (v == L::kBusyCounterMark) {
+      Write<const volatile LONG*>(code, i, counter);
+      i += 7;
+    } else if (v == L::kIsBadReadPtrMark) {
+      Write<void*>(code, i, isBadReadPtr);
+      i += 7;
+    }
+  }
+}
+
 bool AllocateBlockLocked(PoolState& pool) noexcept {
   const UserProcs& procs = Procs();
   auto* counter = entry::ProcessLocalStorage::Instance().BusyCounter();
   if (!procs.isBadReadPtr || !counter) return false;
   auto* block = static_cast<Byte*>(
-      ::VirtualAlloc(nullptr, L::kBlockSize, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
+      ::VirtualAlloc(nullptr, L::kAllocationSize, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
   if (!block) return false;
-  std::memset(block, 0xCC, L::kBlockSize);
+  std::memset(block, 0xCC, L::kAllocationSize);
   Write<Byte*>(block, L::kPreviousBlockOffset, pool.blocks);
 
-  Byte* stub = block + L::kDispatchStubOffset;
-  std::memcpy(stub, kDispatchStub, sizeof kDispatchStub);
-  for (std::size_t i = 0; i + 8 <= sizeof kDispatchStub; ++i) {
-    const auto v = Read<std::uint32_t>(stub, i);
-    if (v == L::kBusyCounterMark) {
-      Write<const volatile LONG*>(stub, i, counter);
-      i += 7;
-    } else if (v == L::kIsBadReadPtrMark) {
-      Write<void*>(stub, i, procs.isBadReadPtr);
-      i += 7;
-    }
-  }
+  std::memcpy(block + L::kDispatchStubOffset, kDispatchStub, sizeof kDispatchStub);
+  PatchPlaceholders(block + L::kDispatchStubOffset, sizeof kDispatchStub, counter, procs.isBadReadPtr);
+  std::memcpy(block + L::kUnwindHandlerOffset, kUnwindHandler, sizeof kUnwindHandler);
+  PatchPlaceholders(block + L::kUnwindHandlerOffset, sizeof kUnwindHandler, counter, procs.isBadReadPtr);
   std::memcpy(block + L::kForwarderHelperOffset, kForwarderHelper, sizeof kForwarderHelper);
   WriteUnwindInfo(block);
 
@@ -241,7 +270,10 @@ bool AllocateBlockLocked(PoolState& pool) noexcept {
     WriteDispatchHead(entry);
     PushFreeLocked(pool, entry);
   }
-  ::FlushInstructionCache(::GetCurrentProcess(), block, L::kBlockSize);
+  // The annex is never written again.
+  DWORD previous = 0;
+  ::VirtualProtect(block + L::kAnnexOffset, L::kAllocationSize - L::kAnnexOffset, PAGE_EXECUTE_READ, &previous);
+  ::FlushInstructionCache(::GetCurrentProcess(), block, L::kAllocationSize);
   RegisterUnwindInfo(block);
   return true;
 }
@@ -349,7 +381,7 @@ void InitTrampolinePool() noexcept {
 
 WNDPROC DefaultWindowProc(bool unicode) noexcept { return unicode ? Procs().defW : Procs().defA; }
 
-LRESULT CallWindowProcFor(bool unicode, WNDPROC proc, HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+LRESULT CallWindowProcFor(bool unicode, WNDPROC proc, HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
   return unicode ? ::CallWindowProcW(proc, window, msg, wParam, lParam)
                  : ::CallWindowProcA(proc, window, msg, wParam, lParam);
 }

@@ -19,7 +19,9 @@ struct WindowMessage {
 };
 static_assert(sizeof(WindowMessage) == 32);
 
-using WndMethodCode = void (*)(void* self, HWND window, WindowMessage* message) noexcept;
+// Not noexcept: an exception of the window's own code (its previous procedure) passes through a
+// method on its way to the application's catch; a method lets nothing of its own out.
+using WndMethodCode = void (*)(void* self, HWND window, WindowMessage* message);
 
 // A method bound to its object. The stub calls code(self, window, &message).
 struct WndMethod {
@@ -28,10 +30,10 @@ struct WndMethod {
   explicit operator bool() const noexcept { return code != nullptr && self != nullptr; }
 };
 
-// Binds a member function `void T::F(HWND, WindowMessage&) noexcept` to an object.
+// Binds a member function `void T::F(HWND, WindowMessage&)` to an object.
 template <auto F, typename T>
 WndMethod MakeWndMethod(T* object) noexcept {
-  return WndMethod{[](void* self, HWND window, WindowMessage* message) noexcept {
+  return WndMethod{[](void* self, HWND window, WindowMessage* message) {
                      (static_cast<T*>(self)->*F)(window, *message);
                    },
                    object};
@@ -63,9 +65,9 @@ void TrampolineToForwarderForm(void* trampoline, WNDPROC proc, bool unicode) noe
 // pool, so there is nothing to hand over at unload.
 void InitTrampolinePool() noexcept;
 
-// Default window procedures and CallWindowProc of user32, by character set.
+// Default window procedures and CallWindowProc of user32, by character set. Whatever the called
+// procedure throws passes on to the caller.
 [[nodiscard]] WNDPROC DefaultWindowProc(bool unicode) noexcept;
-LRESULT CallWindowProcFor(bool unicode, WNDPROC proc, HWND window, UINT msg, WPARAM wParam,
-                          LPARAM lParam) noexcept;
+LRESULT CallWindowProcFor(bool unicode, WNDPROC proc, HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 
 }  // namespace dl::extender

@@ -8,6 +8,10 @@
 namespace dl::extender::trampoline_layout {
 
 inline constexpr std::size_t kBlockSize = 4096;
+// Each block is followed by an annex page of the same allocation: the dispatch stub's unwind
+// information with its unwind handler, which do not fit into the block's free space.
+inline constexpr std::size_t kAnnexOffset = kBlockSize;
+inline constexpr std::size_t kAllocationSize = 2 * kBlockSize;
 inline constexpr std::size_t kPreviousBlockOffset = 0;  // 8 bytes: previous block, 0 ends the list
 inline constexpr std::size_t kDispatchStubOffset = 8;
 inline constexpr std::size_t kDispatchStubSize = 144;
@@ -18,18 +22,23 @@ inline constexpr std::size_t kEntrySize = 37;
 inline constexpr std::size_t kEntryStartLimit = 4059;  // an entry must start below this
 inline constexpr std::size_t kEntriesPerBlock = (kEntryStartLimit - kFirstEntryOffset + kEntrySize - 1) / kEntrySize;
 
-// Unwind information of the block's two pieces of code, in the space they leave free.
-inline constexpr std::size_t kDispatchStubCodeSize = 111;
-inline constexpr std::size_t kDispatchFunctionStart = 2;  // after the stub's pop
-inline constexpr std::size_t kUnwindTableOffset = 120;    // two RUNTIME_FUNCTIONs
-inline constexpr std::size_t kHelperUnwindInfoOffset = 144;
+// The dispatch stub's code; its function (for the unwind information) begins after the few
+// leaf-like instructions that take the entry's return address off the stack.
+inline constexpr std::size_t kDispatchStubCodeSize = 121;
+inline constexpr std::size_t kDispatchFunctionStart = 12;
+static_assert(kDispatchStubCodeSize <= kDispatchStubSize);
+
+// Unwind information of the block's two pieces of code, in the annex.
+inline constexpr std::size_t kDispatchUnwindInfoOffset = kAnnexOffset;  // with the handler's address
+inline constexpr std::size_t kDispatchUnwindInfoSize = 16;
+inline constexpr std::size_t kHelperUnwindInfoOffset = kDispatchUnwindInfoOffset + kDispatchUnwindInfoSize;
 inline constexpr std::size_t kHelperUnwindInfoSize = 8;
-inline constexpr std::size_t kDispatchUnwindInfoOffset = kForwarderHelperOffset + kForwarderHelperSize;  // 184
-inline constexpr std::size_t kDispatchUnwindInfoSize = 12;
+inline constexpr std::size_t kUnwindTableOffset = kHelperUnwindInfoOffset + kHelperUnwindInfoSize;  // two RUNTIME_FUNCTIONs
+inline constexpr std::size_t kUnwindTableSize = 24;
+inline constexpr std::size_t kUnwindHandlerOffset = kUnwindTableOffset + kUnwindTableSize;
+inline constexpr std::size_t kUnwindHandlerSize = 25;
 static_assert(kUnwindTableOffset % 4 == 0 && kHelperUnwindInfoOffset % 4 == 0 && kDispatchUnwindInfoOffset % 4 == 0);
-static_assert(kUnwindTableOffset + 24 <= kHelperUnwindInfoOffset);
-static_assert(kHelperUnwindInfoOffset + kHelperUnwindInfoSize <= kDispatchStubOffset + kDispatchStubSize);
-static_assert(kDispatchUnwindInfoOffset + kDispatchUnwindInfoSize <= kFirstEntryOffset);
+static_assert(kUnwindHandlerOffset + kUnwindHandlerSize <= kAllocationSize);
 
 static_assert(kForwarderHelperOffset + kForwarderHelperSize <= kFirstEntryOffset);
 static_assert(kEntriesPerBlock == 105);

@@ -14,6 +14,7 @@
 #include "library/entry/thread_hook_list.h"
 #include "library/entry/thread_hook_procs.h"
 #include "tests/extender/logged_window.h"
+#include "tests/support/stack_walk.h"
 
 namespace {
 
@@ -37,33 +38,10 @@ std::atomic<LONG> g_busyInside{-1};
 std::atomic<bool> g_unwoundToSender{false};
 DWORD64 g_senderBegin = 0, g_senderEnd = 0;
 
-// Walks this thread's stack with the system's unwinder, as a debugger or a crash reporter does;
-// true when one of the frames is inside [begin, end).
-bool StackWalkReaches(DWORD64 begin, DWORD64 end) {
-  CONTEXT context{};
-  ::RtlCaptureContext(&context);
-  for (int frame = 0; frame < 64 && context.Rip; ++frame) {
-    if (context.Rip >= begin && context.Rip < end) return true;
-    DWORD64 imageBase = 0;
-    PRUNTIME_FUNCTION function = ::RtlLookupFunctionEntry(context.Rip, &imageBase, nullptr);
-    if (!function) {
-      // Code without unwind information is taken for a leaf: the return address is on top.
-      context.Rip = *reinterpret_cast<const DWORD64*>(context.Rsp);
-      context.Rsp += 8;
-      continue;
-    }
-    void* handlerData = nullptr;
-    DWORD64 establisher = 0;
-    ::RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, context.Rip, function, &context, &handlerData, &establisher,
-                       nullptr);
-  }
-  return false;
-}
-
 LRESULT CALLBACK ObservingCallWndProc(int code, WPARAM wParam, LPARAM lParam) {
   if (code >= 0 && reinterpret_cast<const CWPSTRUCT*>(lParam)->message == kCounted) {
     g_busyInside = StorageBusyCount();
-    g_unwoundToSender = StackWalkReaches(g_senderBegin, g_senderEnd);
+    g_unwoundToSender = dl::test::StackWalkReaches({g_senderBegin, g_senderEnd});
   }
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }

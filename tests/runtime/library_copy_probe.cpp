@@ -3,6 +3,10 @@
 #include <windows.h>
 
 #include "library/entry/hook_stubs.h"
+#include "library/extender/classification_atoms.h"
+#include "library/extender/window_extender.h"
+#include "library/model/class_registry.h"
+#include "library/runtime/shared_messages.h"
 #include "library/runtime/library_holding_thread.h"
 #include "library/runtime/process_local_storage.h"
 #include "library/entry/thread_hook_list.h"
@@ -38,6 +42,23 @@ struct Subclass {
     hook->CallOldProc(wnd, message);
   }
 } g_subclass;
+
+// Counts what a part of a real extender sees of the messages the test program throws from.
+class CountingHandler : public dl::model::TInterfacedObject, public virtual dl::extender::IMessageHandler {
+ public:
+  bool BeforeMessage(WindowMessage& message) override {
+    before += message.Msg == kProbeThrowMessage;
+    return false;
+  }
+  void AfterMessage(WindowMessage& message, bool) override { after += message.Msg == kProbeThrowMessage; }
+  LONG before = 0;
+  LONG after = 0;
+};
+
+struct Extended {
+  dl::model::RefPtr<TWindowExtender> extender;
+  dl::model::RefPtr<CountingHandler> handler;
+} g_extended;
 
 DWORD WaitForRelease(void* event) noexcept {
   ::WaitForSingleObject(static_cast<HANDLE>(event), 30000);
@@ -88,6 +109,35 @@ extern "C" void ProbeUnsubclass() {
   g_subclass.hook = nullptr;
 }
 extern "C" LONG ProbeSubclassCount() { return g_subclass.calls; }
+
+// A real window extender of this copy, built from the class registry and attached, with one
+// message handler that claims nothing.
+extern "C" void* ProbeExtend(HWND window) {
+  static const bool registered = [] {
+    RegisterSharedMessages();
+    RegisterClassAtoms();
+    RegisterWindowExtenderClass();
+    return true;
+  }();
+  (void)registered;
+  auto object = dl::model::CreateObjectByClassName(L"", dl::rules::kWindowExtenderClassName);
+  g_extended.extender = dynamic_cast<TWindowExtender*>(object.As<dl::rules::IWindowExtender>().Get());
+  if (!g_extended.extender) return nullptr;
+  g_extended.extender->AttachWindow(window);
+  if (!g_extended.extender->Hook()) return nullptr;
+  g_extended.handler = new CountingHandler();
+  g_extended.extender->AttachMessageHandler(g_extended.handler.Get());
+  return g_extended.extender->Hook()->Trampoline();
+}
+extern "C" void ProbeUnextend() {
+  if (!g_extended.extender) return;
+  g_extended.extender->DetachMessageHandler(g_extended.handler.Get());
+  g_extended.extender->DetachWindow();
+  g_extended = Extended{};
+}
+extern "C" LONG ProbeHandlerCount(BOOL after) {
+  return g_extended.handler ? (after ? g_extended.handler->after : g_extended.handler->before) : -1;
+}
 
 extern "C" BOOL ProbeStartHoldingThread(HANDLE release) {
   return StartLibraryHoldingThread(&WaitForRelease, release);

@@ -13,3 +13,7 @@ struct ProbeInfo {
 
 // The message the probe's thread-hook client counts.
 inline constexpr unsigned kProbeMessage = 0x8000 + 0x77;
+
+// The message the test program's own window procedure throws from, counted by the handler of the
+// probe's extender.
+inline constexpr unsigned kProbeThrowMessage = 0x8000 + 0x78;

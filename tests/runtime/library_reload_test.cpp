@@ -15,6 +15,7 @@
 #include "tests/runtime/library_copy_probe.h"
 #include "tests/extender/logged_window.h"
 #include "tests/support/bin_dir.h"
+#include "tests/support/stack_walk.h"
 
 namespace {
 
@@ -242,41 +243,9 @@ constexpr UINT kWalkMessage = WM_APP + 9;
 DWORD64 g_senderBegin = 0, g_senderEnd = 0;
 
 std::string g_walkTrace;
-std::string Where(DWORD64 address) {
-  HMODULE module = nullptr;
-  char name[MAX_PATH] = "?";
-  if (::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                           reinterpret_cast<LPCSTR>(address), &module))
-    ::GetModuleFileNameA(module, name, MAX_PATH);
-  char line[MAX_PATH + 64];
-  std::snprintf(line, sizeof line, "%llx %s\n", static_cast<unsigned long long>(address), name);
-  return line;
-}
-
-bool StackWalkReaches(DWORD64 begin, DWORD64 end) {
-  CONTEXT context{};
-  ::RtlCaptureContext(&context);
-  g_walkTrace.clear();
-  for (int frame = 0; frame < 64 && context.Rip; ++frame) {
-    g_walkTrace += Where(context.Rip);
-    if (context.Rip >= begin && context.Rip < end) return true;
-    DWORD64 imageBase = 0;
-    PRUNTIME_FUNCTION function = ::RtlLookupFunctionEntry(context.Rip, &imageBase, nullptr);
-    if (!function) {
-      context.Rip = *reinterpret_cast<const DWORD64*>(context.Rsp);  // a leaf: return address on top
-      context.Rsp += 8;
-      continue;
-    }
-    void* handlerData = nullptr;
-    DWORD64 establisher = 0;
-    ::RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, context.Rip, function, &context, &handlerData, &establisher,
-                       nullptr);
-  }
-  return false;
-}
 
 LRESULT CALLBACK WalkingProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == kWalkMessage) return StackWalkReaches(g_senderBegin, g_senderEnd) ? 1 : 2;
+  if (msg == kWalkMessage) return dl::test::StackWalkReaches({g_senderBegin, g_senderEnd}, &g_walkTrace) ? 1 : 2;
   return ::DefWindowProcW(wnd, msg, wParam, lParam);
 }
 
