@@ -17,12 +17,10 @@ constinit std::atomic<ThreadHookClient*> g_client{nullptr};
 // the property and, when the trampoline is still the window's procedure, have the get-message
 // hook give it back to the pool once this message has unwound.
 void ReleaseParkedTrampoline(HWND window, ThreadHookClient* client) {
-  const ATOM atom = extender::ParkedTrampolineAtom();
-  if (!atom) return;
-  HANDLE parked = ::GetPropW(window, MAKEINTATOM(atom));
+  void* parked = extender::ParkedTrampolineOf(window);
   if (!parked) return;
   if (client) client->OnParkedTrampolineWindowDestroyed(window);
-  ::RemovePropW(window, MAKEINTATOM(atom));
+  extender::RemoveParkedTrampolineProperty(window);
   const bool unicode = ::IsWindowUnicode(window) != FALSE;
   const LONG_PTR current =
       unicode ? ::GetWindowLongPtrW(window, GWLP_WNDPROC) : ::GetWindowLongPtrA(window, GWLP_WNDPROC);

@@ -38,6 +38,17 @@ bool IsCallableWindowProc(WNDPROC proc) noexcept {
   return !::IsBadCodePtr(reinterpret_cast<FARPROC>(reinterpret_cast<void*>(proc)));
 }
 
+void* ParkedTrampolineOf(HWND window) noexcept {
+  const ATOM atom = ParkedTrampolineAtom();
+  if (!atom || ParkedInPropertyCount() <= 0) return nullptr;
+  return ::GetPropW(window, MAKEINTATOM(atom));
+}
+
+void RemoveParkedTrampolineProperty(HWND window) noexcept {
+  const ATOM atom = ParkedTrampolineAtom();
+  if (atom && ::RemovePropW(window, MAKEINTATOM(atom))) CountParkedInProperty(false);
+}
+
 bool IsPlainCodeAddress(WNDPROC proc) noexcept {
   const auto address = reinterpret_cast<std::uintptr_t>(proc);
   if (!address || (address >> 16) == 0xFFFF || (address >> 16) == 0xFFFFFFFFFFFF) return false;
@@ -58,6 +69,17 @@ WHook::WHook(HWND window, WndMethod method, ATOM objectInstancePropId, ATOM reho
 
 WHook::~WHook() { UnhookWindow(); }
 
+void WHook::ParkInProperty() noexcept {
+  const bool counted = CountsParking() && !::GetPropW(handle_, MAKEINTATOM(objectInstancePropId_));
+  if (::SetPropW(handle_, MAKEINTATOM(objectInstancePropId_), newWndProc_) && counted) CountParkedInProperty(true);
+}
+
+void* WHook::RemoveParkedProperty() noexcept {
+  void* parked = ::RemovePropW(handle_, MAKEINTATOM(objectInstancePropId_));
+  if (parked && CountsParking()) CountParkedInProperty(false);
+  return parked;
+}
+
 WNDPROC WHook::ValidOldProc() const noexcept {
   return IsCallableWindowProc(oldWndProc_) ? oldWndProc_ : DefaultWindowProc(unicodeWindow_);
 }
@@ -69,7 +91,7 @@ void WHook::HookWindow() noexcept {
     // Left by an earlier unhook, maybe of an earlier copy of the library: whatever subclassed
     // the window since stays on top. The property goes, so that nothing frees the trampoline
     // while we use it.
-    ::RemovePropW(handle_, MAKEINTATOM(objectInstancePropId_));
+    (void)RemoveParkedProperty();
     newWndProc_ = parked;
     oldWndProc_ = TrampolineToDispatchForm(parked, &wndProc_);
   } else {
@@ -84,7 +106,7 @@ void WHook::HookWindow() noexcept {
 void WHook::UnhookWindow() noexcept {
   if (enabled_ && newWndProc_) {
     if (::IsWindow(handle_)) {
-      ::SetPropW(handle_, MAKEINTATOM(objectInstancePropId_), newWndProc_);
+      ParkInProperty();
       TrampolineToForwarderForm(newWndProc_, ValidOldProc(), unicodeWindow_);
     } else {
       FreeWndProcTrampoline(newWndProc_);
@@ -116,6 +138,7 @@ void WHook::RehookWindow(bool connect) noexcept {
     HookWindow();
     ::SetPropW(handle_, MAKEINTATOM(rehookedPropId_), reinterpret_cast<HANDLE>(1));
   } else if (enabled_) {
+    (void)RemoveParkedProperty();
     ::SetPropW(handle_, MAKEINTATOM(objectInstancePropId_), nullptr);
     auto classProc = reinterpret_cast<WNDPROC>(unicodeWindow_ ? ::GetClassLongPtrW(handle_, GCLP_WNDPROC)
                                                               : ::GetClassLongPtrA(handle_, GCLP_WNDPROC));
@@ -140,7 +163,7 @@ void WHook::RehookWindowFromScratch() noexcept {
     FreeWndProcTrampoline(std::exchange(newWndProc_, nullptr));
     enabled_ = false;
   }
-  if (::IsWindow(handle_)) ::RemovePropW(handle_, MAKEINTATOM(objectInstancePropId_));
+  if (::IsWindow(handle_)) (void)RemoveParkedProperty();
   HookWindow();
 }
 

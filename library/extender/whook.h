@@ -19,6 +19,12 @@ namespace dl::extender {
 // Whether proc is committed executable memory of this process rather than a user32 handle.
 [[nodiscard]] bool IsPlainCodeAddress(WNDPROC proc) noexcept;
 
+// The trampoline parked in a window's default property, or null. Answers null at once, without
+// asking for the property, while no trampoline of the process is parked there.
+[[nodiscard]] void* ParkedTrampolineOf(HWND window) noexcept;
+// Removes that property (a window being destroyed), keeping the process's count.
+void RemoveParkedTrampolineProperty(HWND window) noexcept;
+
 class WHook {
  public:
   // Hooks at once. Zero atoms select the defaults.
@@ -50,6 +56,9 @@ class WHook {
 
  private:
   [[nodiscard]] WNDPROC ValidOldProc() const noexcept;
+  [[nodiscard]] bool CountsParking() const noexcept { return objectInstancePropId_ == ParkedTrampolineAtom(); }
+  void ParkInProperty() noexcept;
+  void* RemoveParkedProperty() noexcept;
 
   HWND handle_;
   WNDPROC oldWndProc_ = nullptr;

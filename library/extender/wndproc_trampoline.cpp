@@ -159,12 +159,13 @@ struct PoolState {
   SRWLOCK lock;
   Byte* blocks;
   Byte* freeList;
+  volatile LONG parkedInProperty;  // trampolines parked in the default window property
 };
 
 static_assert(sizeof(PoolState) <= entry::kTrampolinePoolStateSize);
 
 // Used only when the process-local storage cannot be had; then there are no blocks either.
-constinit PoolState g_localState{SRWLOCK_INIT, nullptr, nullptr};
+constinit PoolState g_localState{SRWLOCK_INIT, nullptr, nullptr, 0};
 constinit std::atomic<PoolState*> g_state{nullptr};
 
 PoolState* FindOrCreateSharedState() noexcept {
@@ -172,7 +173,7 @@ PoolState* FindOrCreateSharedState() noexcept {
   if (const std::uint64_t existing = storage.PublishTrampolinePool(0)) return reinterpret_cast<PoolState*>(existing);
   auto* candidate = static_cast<PoolState*>(::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(PoolState)));
   if (!candidate) return nullptr;
-  *candidate = PoolState{SRWLOCK_INIT, nullptr, nullptr};
+  *candidate = PoolState{SRWLOCK_INIT, nullptr, nullptr, 0};
   const std::uint64_t winner = storage.PublishTrampolinePool(reinterpret_cast<std::uint64_t>(candidate));
   if (winner != reinterpret_cast<std::uint64_t>(candidate)) ::HeapFree(::GetProcessHeap(), 0, candidate);
   return reinterpret_cast<PoolState*>(winner);
@@ -373,6 +374,17 @@ std::size_t TrampolineBlockCount() noexcept {
   for (Byte* block = pool.blocks; block; block = Read<Byte*>(block, L::kPreviousBlockOffset)) ++n;
   return n;
 }
+
+void CountParkedInProperty(bool parked) noexcept {
+  PoolState& pool = State();
+  if (parked) {
+    ::InterlockedIncrement(&pool.parkedInProperty);
+  } else if (::InterlockedDecrement(&pool.parkedInProperty) < 0) {
+    ::InterlockedIncrement(&pool.parkedInProperty);  // never below zero, whatever the order
+  }
+}
+
+long ParkedInPropertyCount() noexcept { return State().parkedInProperty; }
 
 void InitTrampolinePool() noexcept {
   Procs();

@@ -56,6 +56,11 @@ WNDPROC TrampolineToDispatchForm(void* trampoline, const WndMethod* method) noex
 // To forwarder form: every call goes to proc through CallWindowProcW (unicode) or A.
 void TrampolineToForwarderForm(void* trampoline, WNDPROC proc, bool unicode) noexcept;
 
+// How many trampolines wait parked in the default window property, for every copy of the library
+// in the process: while there are none, a window's destruction needs no property lookup.
+void CountParkedInProperty(bool parked) noexcept;
+[[nodiscard]] long ParkedInPropertyCount() noexcept;
+
 [[nodiscard]] bool IsTrampolineInDispatchForm(const void* trampoline) noexcept;
 [[nodiscard]] bool IsPoolEntry(const void* trampoline) noexcept;
 [[nodiscard]] std::size_t TrampolineBlockCount() noexcept;

@@ -60,6 +60,14 @@ std::atomic<int> g_events{0};
 void CALLBACK CountingEventProc(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) { ++g_events; }
 bool AllEvents(DWORD) { return true; }
 
+// Every event of the hooked threads counted in g_events.
+ThreadHookSettings CountingEventSettings() {
+  ThreadHookSettings settings;
+  settings.needWinEventHook = &AllEvents;
+  settings.winEventProc = &CountingEventProc;
+  return settings;
+}
+
 class ThreadHooks : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -236,10 +244,7 @@ class HookedThread {
 };
 
 TEST_F(ThreadHooks, UnhookFromAnotherThreadReleasesEventHooksOnTheOwningThread) {
-  ThreadHookSettings settings;
-  settings.needWinEventHook = &AllEvents;
-  settings.winEventProc = &CountingEventProc;
-  ThreadLocalHookList list(settings);
+  ThreadLocalHookList list(CountingEventSettings());
   const LONG busy = StorageBusyCount();
   HookedThread owner(list);
   ASSERT_TRUE(owner.hooked());
@@ -256,10 +261,7 @@ TEST_F(ThreadHooks, UnhookFromAnotherThreadReleasesEventHooksOnTheOwningThread) 
 }
 
 TEST_F(ThreadHooks, ReleaseMessageWithAnAddressNotHandedOutIsIgnoredAndTheRealOneStillWorks) {
-  ThreadHookSettings settings;
-  settings.needWinEventHook = &AllEvents;
-  settings.winEventProc = &CountingEventProc;
-  ThreadLocalHookList list(settings);
+  ThreadLocalHookList list(CountingEventSettings());
   const LONG busy = StorageBusyCount();
   HookedThread owner(list);
   ASSERT_TRUE(owner.hooked());

@@ -5,24 +5,11 @@
 
 #include "library/extender/frame_icons.h"
 #include "platform/handles.h"
+#include "tests/extender/services_test_support.h"
 #include "tests/support/window_class.h"
 
 namespace {
 using namespace dl::extender;
-
-HICON MakeIcon(int size) {
-  // A plain icon the test owns, from a 32-bit colour and a mask bitmap.
-  ICONINFO info{};
-  info.fIcon = TRUE;
-  HDC screen = ::GetDC(nullptr);
-  info.hbmColor = ::CreateCompatibleBitmap(screen, size, size);
-  info.hbmMask = ::CreateBitmap(size, size, 1, 1, nullptr);
-  ::ReleaseDC(nullptr, screen);
-  HICON icon = ::CreateIconIndirect(&info);
-  ::DeleteObject(info.hbmColor);
-  ::DeleteObject(info.hbmMask);
-  return icon;
-}
 
 bool IconAlive(HICON icon) {
   ICONINFO info{};
@@ -42,8 +29,8 @@ class FrameIconsTest : public ::testing::Test {
     frame_.reset(::CreateWindowExW(0, class_.name(), L"frame", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                                    dl::test::Instance(), nullptr));
     ASSERT_TRUE(frame_);
-    oldBig_ = MakeIcon(32);
-    oldSmall_ = MakeIcon(16);
+    oldBig_ = dl::test::MakeTestIcon(32);
+    oldSmall_ = dl::test::MakeTestIcon(16);
     ::SendMessageW(frame_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(oldBig_));
     ::SendMessageW(frame_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(oldSmall_));
   }
@@ -53,7 +40,7 @@ class FrameIconsTest : public ::testing::Test {
 };
 
 TEST_F(FrameIconsTest, HostedAppIconsReplaceTheFramesAndTheOldOnesAreDestroyed) {
-  const HICON big = MakeIcon(32), small = MakeIcon(16);
+  const HICON big = dl::test::MakeTestIcon(32), small = dl::test::MakeTestIcon(16);
   int askedLarge = 0, askedSmall = 0;
   FrameIcons icons;
   EXPECT_TRUE(icons.Refresh(frame_.get(), false, [&](HWND, int large, int smallSize) {
@@ -74,7 +61,7 @@ TEST_F(FrameIconsTest, HostedAppIconsReplaceTheFramesAndTheOldOnesAreDestroyed) 
 TEST_F(FrameIconsTest, AnIconChangedByAnActionIsLeftAloneAndAPlaceholderIsNotDone) {
   FrameIcons icons;
   int asked = 0;
-  const HICON placeholder = MakeIcon(32);
+  const HICON placeholder = dl::test::MakeTestIcon(32);
   auto source = [&](HWND, int, int) {
     ++asked;
     return HostedAppIcons{{placeholder, true}, {nullptr, false}};

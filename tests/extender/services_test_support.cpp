@@ -1,7 +1,10 @@
 #include "tests/extender/services_test_support.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
 #include "platform/handles.h"
@@ -51,6 +54,30 @@ LayeredView LayeredAttributesFromAnotherProcess(HWND window) {
 UINT ExpectedDpi() {
   const char* text = std::getenv("DL_EXPECTED_DPI");
   return text ? static_cast<UINT>(std::atoi(text)) : 96u;
+}
+
+HICON MakeTestIcon(int size) {
+  ICONINFO info{};
+  info.fIcon = TRUE;
+  HDC screen = ::GetDC(nullptr);
+  info.hbmColor = ::CreateCompatibleBitmap(screen, size, size);
+  info.hbmMask = ::CreateBitmap(size, size, 1, 1, nullptr);
+  ::ReleaseDC(nullptr, screen);
+  HICON icon = ::CreateIconIndirect(&info);
+  ::DeleteObject(info.hbmColor);
+  ::DeleteObject(info.hbmMask);
+  return icon;
+}
+
+std::wstring TooltipText(HWND tooltip, HWND owner) {
+  wchar_t buffer[256] = {};
+  TTTOOLINFOW info{};
+  info.cbSize = 64;
+  info.hwnd = owner;
+  info.uId = reinterpret_cast<UINT_PTR>(owner);
+  info.lpszText = buffer;
+  ::SendMessageW(tooltip, TTM_GETTEXTW, std::size(buffer), reinterpret_cast<LPARAM>(&info));
+  return buffer;
 }
 
 }  // namespace dl::test

@@ -37,4 +37,10 @@ LayeredView LayeredAttributesFromAnotherProcess(HWND window);
 // The screen DPI the test's prefix is set to: DL_EXPECTED_DPI, 96 when not given.
 UINT ExpectedDpi();
 
+// A plain icon the test owns (destroy it with DestroyIcon), from a colour and a mask bitmap.
+HICON MakeTestIcon(int size);
+
+// The text a tooltip control shows for the tool of owner.
+std::wstring TooltipText(HWND tooltip, HWND owner);
+
 }  // namespace dl::test

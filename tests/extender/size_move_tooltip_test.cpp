@@ -18,17 +18,8 @@ namespace {
 using namespace dl::extender;
 using dl::platform::UniqueWindow;
 using dl::test::PumpUntil;
+using dl::test::TooltipText;
 
-std::wstring TooltipText(HWND tooltip, HWND owner) {
-  wchar_t buffer[256] = {};
-  TTTOOLINFOW info{};
-  info.cbSize = 64;
-  info.hwnd = owner;
-  info.uId = reinterpret_cast<UINT_PTR>(owner);
-  info.lpszText = buffer;
-  ::SendMessageW(tooltip, TTM_GETTEXTW, std::size(buffer), reinterpret_cast<LPARAM>(&info));
-  return buffer;
-}
 
 // Wine's tooltip puts its one-pixel border around the tracked rectangle.
 constexpr int kBorder = 1;

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cstdint>
 #include <memory>
+#include <string>
 
 #include "library/runtime/process_local_storage.h"
 #include "library/extender/whook.h"
@@ -124,6 +126,72 @@ TEST_F(WHookTest, PreviousProcedureThatIsNoLongerCodeIsReplacedByTheDefault) {
   EXPECT_EQ(::SendMessageW(wnd, WM_APP, 0, 0), 0);
   EXPECT_TRUE(::SetWindowTextW(wnd, L"still alive"));
   ASSERT_TRUE(::DestroyWindow(wnd));
+}
+
+// A Unicode window whose procedure someone replaced by an ANSI one is an ANSI window from then on:
+// the hook follows its character set, so the ANSI procedure below, called directly, still gets
+// ANSI text.
+std::string g_ansiText;
+LRESULT CALLBACK AnsiTextProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_SETTEXT && lp) g_ansiText = reinterpret_cast<const char*>(lp);
+  return ::DefWindowProcA(wnd, msg, wp, lp);
+}
+
+TEST_F(WHookTest, PreviousProcedureTurnedAnsiGetsAnsiText) {
+  ::SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AnsiTextProc));
+  Subclasser a;
+  a.Hook(wnd);
+  EXPECT_FALSE(a.hook->UnicodeWindow());
+  EXPECT_EQ(a.hook->OldWndProc(), &AnsiTextProc);
+  ASSERT_TRUE(::SetWindowTextW(wnd, L"caf\u00e9"));
+  EXPECT_EQ(g_ansiText, "caf\xe9");
+  EXPECT_GT(a.calls, 0);
+  a.hook.reset();
+  ::DestroyWindow(wnd);
+}
+
+TEST_F(WHookTest, PreviousProcedureThatIsCodeIsCalledDirectly) {
+  Subclasser a;
+  a.Hook(wnd);
+  EXPECT_TRUE(IsPlainCodeAddress(a.hook->OldWndProc()));
+  EXPECT_FALSE(IsPlainCodeAddress(reinterpret_cast<WNDPROC>(std::uintptr_t{0xFFFF0123})));
+  EXPECT_FALSE(IsPlainCodeAddress(nullptr));
+  EXPECT_TRUE(::SetWindowTextW(wnd, L"direct"));
+  EXPECT_EQ(log.count(WM_SETTEXT), 1);
+}
+
+// Parking with the default property is counted for the whole process, so that the hooks can skip
+// the property lookup at a window's destruction while no trampoline is parked anywhere.
+TEST_F(WHookTest, ParkingIsCountedUntilTheParkedTrampolineIsTakenBackOrItsPropertyRemoved) {
+  const long before = ParkedInPropertyCount();
+  Subclasser a;
+  a.Hook(wnd);
+  void* trampoline = a.hook->Trampoline();
+  EXPECT_EQ(ParkedTrampolineOf(wnd), nullptr);
+  a.hook->UnhookWindow();
+  EXPECT_EQ(ParkedInPropertyCount(), before + 1);
+  EXPECT_EQ(ParkedTrampolineOf(wnd), trampoline);
+  a.hook->HookWindow();  // takes it back
+  EXPECT_EQ(ParkedInPropertyCount(), before);
+  EXPECT_EQ(::GetPropW(wnd, MAKEINTATOM(ParkedTrampolineAtom())), nullptr);
+  a.hook->UnhookWindow();
+  EXPECT_EQ(ParkedInPropertyCount(), before + 1);
+  RemoveParkedTrampolineProperty(wnd);
+  RemoveParkedTrampolineProperty(wnd);  // nothing left to remove: counted once
+  EXPECT_EQ(ParkedInPropertyCount(), before);
+  EXPECT_EQ(ParkedTrampolineOf(wnd), nullptr);
+
+  // A hook that parks under a property of its own is not counted.
+  const ATOM own = ::GlobalAddAtomW(L"dl_whook_test_own_parking");
+  Subclasser b;
+  b.hook = std::make_unique<WHook>(wnd, MakeWndMethod<&Subclasser::Handle>(&b), own);
+  b.hook->UnhookWindow();
+  EXPECT_EQ(ParkedInPropertyCount(), before);
+  EXPECT_NE(::GetPropW(wnd, MAKEINTATOM(own)), nullptr);
+  ::RemovePropW(wnd, MAKEINTATOM(own));
+  ::GlobalDeleteAtom(own);
+  a.hook.reset();
+  b.hook.reset();
 }
 
 TEST_F(WHookTest, AnsiWindowUsesTheAnsiProcedures) {

@@ -15,6 +15,7 @@
 #include "platform/registered_messages.h"
 #include "tests/extender/window_parts_fixture.h"
 #include "tests/support/pump.h"
+#include "tests/extender/services_test_support.h"
 #include "tests/support/window_class.h"
 
 namespace dl::extender {
@@ -22,19 +23,6 @@ namespace {
 
 using std::chrono::milliseconds;
 using test::PumpUntil;
-
-HICON MakeIcon(int size) {
-  ICONINFO info{};
-  info.fIcon = TRUE;
-  HDC screen = ::GetDC(nullptr);
-  info.hbmColor = ::CreateCompatibleBitmap(screen, size, size);
-  info.hbmMask = ::CreateBitmap(size, size, 1, 1, nullptr);
-  ::ReleaseDC(nullptr, screen);
-  HICON icon = ::CreateIconIndirect(&info);
-  ::DeleteObject(info.hbmColor);
-  ::DeleteObject(info.hbmMask);
-  return icon;
-}
 
 // The hosted app as the lookup finds it; every answer is a fresh copy, as the frame takes it over.
 struct HostedApp {
@@ -63,8 +51,8 @@ class AppFrameTest : public ExtenderFixture {
     ExtenderFixture::SetUp();
     if (!CurrentProcessFlags().frameHost) GTEST_SKIP() << "runs as the frame host on a Windows 10 system only";
     g_app = HostedApp{};
-    g_app.large = MakeIcon(32);
-    g_app.small = MakeIcon(16);
+    g_app.large = test::MakeTestIcon(32);
+    g_app.small = test::MakeTestIcon(16);
     g_sinkPresses = 0;
     SetHostedAppIconLookup(&LookUp);
     frame = ::CreateWindowExW(0, frameClass.name(), L"frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400, 300,

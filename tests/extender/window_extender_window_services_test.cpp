@@ -29,6 +29,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 using test::PumpUntil;
+using test::TooltipText;
 
 constexpr wchar_t kPartParams[] = L"\\action=TESTACTION{name=Part}";
 
@@ -43,16 +44,6 @@ std::wstring ClassOf(HWND window) {
   return name;
 }
 
-std::wstring TooltipText(HWND tooltip, HWND owner) {
-  wchar_t buffer[256] = {};
-  TTTOOLINFOW info{};
-  info.cbSize = 64;
-  info.hwnd = owner;
-  info.uId = reinterpret_cast<UINT_PTR>(owner);
-  info.lpszText = buffer;
-  ::SendMessageW(tooltip, TTM_GETTEXTW, std::size(buffer), reinterpret_cast<LPARAM>(&info));
-  return buffer;
-}
 
 // What the window system reports of the window's cloaking: 0 or the cloak reason, or -1 where it
 // cannot tell (Wine accepts cloak requests but does not answer this question).

@@ -82,20 +82,22 @@ int main() {
     std::puts("FAILED: no window");
     return 1;
   }
+  HWND child = ::CreateWindowExW(0, wc.lpszClassName, L"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 50, wnd, nullptr,
+                                 wc.hInstance, nullptr);
   const UINT serviceMessage = ::RegisterWindowMessageW(dl::protocol::kServiceMessageName);
 
   const std::wstring path = TempCopy();
   HMODULE copy = path.empty() ? nullptr : ::LoadLibraryW(path.c_str());
-  auto extend = Export<void* (*)(HWND)>(copy, "ProbeExtend");
+  auto extend = Export<void* (*)(HWND, HWND)>(copy, "ProbeExtend");
   auto unextend = Export<void (*)()>(copy, "ProbeUnextend");
-  auto handlerCount = Export<LONG (*)(BOOL)>(copy, "ProbeHandlerCount");
+  auto handlerCount = Export<LONG (*)(int)>(copy, "ProbeHandlerCount");
   auto busyCount = Export<LONG (*)()>(copy, "ProbeBusyCount");
   if (!copy || !extend || !unextend || !handlerCount || !busyCount) {
     std::puts("FAILED: the library copy could not be loaded");
     return 1;
   }
   const LONG idle = busyCount();
-  void* trampoline = extend(wnd);
+  void* trampoline = extend(wnd, child);
   Check(trampoline != nullptr, "the window is extended");
   Check(reinterpret_cast<void*>(::GetWindowLongPtrW(wnd, GWLP_WNDPROC)) == trampoline &&
             !InsideModule(copy, trampoline),
@@ -125,8 +127,17 @@ int main() {
     Check(caught == 2, "a sent message: the exception reaches the catch around SendMessage");
     if (extended) {
       Check(busyCount() == busyExtended, "the busy counter is back where it was");
-      Check(handlerCount(FALSE) == 2 && handlerCount(TRUE) == 2,
+      Check(handlerCount(0) == 2 && handlerCount(1) == 2,
             "the part saw both messages before and after the previous procedure");
+      bool childCaught = false;
+      try {
+        ::SendMessageW(child, kProbeThrowMessage, 9, 0);
+      } catch (const ApplicationError& error) {
+        childCaught = error.code == 9;
+      }
+      Check(childCaught && handlerCount(2) == 1,
+            "a child subclassed for a part: its exception reaches the application's catch too");
+      Check(busyCount() == busyExtended, "the busy counter is back where it was after the child's exception");
       Check(::SendMessageW(wnd, serviceMessage, 10, 0) == 42, "the extender still answers its ping");
     }
     g_walkReachedMain = false;

@@ -44,8 +44,15 @@ struct Subclass {
 } g_subclass;
 
 // Counts what a part of a real extender sees of the messages the test program throws from.
-class CountingHandler : public dl::model::TInterfacedObject, public virtual dl::extender::IMessageHandler {
+class CountingHandler : public dl::model::TInterfacedObject,
+                        public virtual dl::extender::IMessageHandler,
+                        public virtual dl::extender::IChildMessageHandler {
  public:
+  bool BeforeChildMessage(HWND, WindowMessage& message) override {
+    childBefore += message.Msg == kProbeThrowMessage;
+    return false;
+  }
+  void AfterChildMessage(HWND, WindowMessage&, bool) override {}
   bool BeforeMessage(WindowMessage& message) override {
     before += message.Msg == kProbeThrowMessage;
     return false;
@@ -53,11 +60,13 @@ class CountingHandler : public dl::model::TInterfacedObject, public virtual dl::
   void AfterMessage(WindowMessage& message, bool) override { after += message.Msg == kProbeThrowMessage; }
   LONG before = 0;
   LONG after = 0;
+  LONG childBefore = 0;
 };
 
 struct Extended {
   dl::model::RefPtr<TWindowExtender> extender;
   dl::model::RefPtr<CountingHandler> handler;
+  HWND child = nullptr;
 } g_extended;
 
 DWORD WaitForRelease(void* event) noexcept {
@@ -111,8 +120,9 @@ extern "C" void ProbeUnsubclass() {
 extern "C" LONG ProbeSubclassCount() { return g_subclass.calls; }
 
 // A real window extender of this copy, built from the class registry and attached, with one
-// message handler that claims nothing.
-extern "C" void* ProbeExtend(HWND window) {
+// message handler that claims nothing; it also has the child window, when given, subclassed
+// for that handler.
+extern "C" void* ProbeExtend(HWND window, HWND child) {
   static const bool registered = [] {
     RegisterSharedMessages();
     RegisterClassAtoms();
@@ -127,16 +137,23 @@ extern "C" void* ProbeExtend(HWND window) {
   if (!g_extended.extender->Hook()) return nullptr;
   g_extended.handler = new CountingHandler();
   g_extended.extender->AttachMessageHandler(g_extended.handler.Get());
+  if (child) {
+    g_extended.child = child;
+    g_extended.extender->SubclassChildWindow(child, g_extended.handler.Get());
+  }
   return g_extended.extender->Hook()->Trampoline();
 }
 extern "C" void ProbeUnextend() {
   if (!g_extended.extender) return;
+  if (g_extended.child) g_extended.extender->UnsubclassChildWindow(g_extended.child, g_extended.handler.Get());
   g_extended.extender->DetachMessageHandler(g_extended.handler.Get());
   g_extended.extender->DetachWindow();
   g_extended = Extended{};
 }
-extern "C" LONG ProbeHandlerCount(BOOL after) {
-  return g_extended.handler ? (after ? g_extended.handler->after : g_extended.handler->before) : -1;
+// 0: before, 1: after, 2: before, of the child.
+extern "C" LONG ProbeHandlerCount(int which) {
+  if (!g_extended.handler) return -1;
+  return which == 0 ? g_extended.handler->before : which == 1 ? g_extended.handler->after : g_extended.handler->childBefore;
 }
 
 extern "C" BOOL ProbeStartHoldingThread(HANDLE release) {
