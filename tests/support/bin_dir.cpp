@@ -6,6 +6,12 @@
 
 namespace dl::test {
 
+std::wstring WinePath(const char* unixPath) {
+  std::wstring path = L"Z:";
+  for (const char* p = unixPath; *p; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
+  return path;
+}
+
 std::wstring BinDir() {
   const wchar_t* dir = _wgetenv(L"DL_BIN_DIR");
   if (dir && *dir) {

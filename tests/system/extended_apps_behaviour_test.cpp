@@ -11,18 +11,14 @@
 #include "library/extender/window_extender.h"
 #include "platform/registered_messages.h"
 #include "tests/host/host_test_support.h"
+#include "tests/support/bin_dir.h"
 #include "tools/devcenter/child_process.h"
 
 namespace dl::system_test {
 namespace {
+using dl::test::WinePath;
 namespace t = host::test;
 using Clock = std::chrono::steady_clock;
-
-std::wstring WinePath(const char* unixPath) {
-  std::wstring path = L"Z:";
-  for (const char* p = unixPath; *p; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
-  return path;
-}
 
 struct AppCase {
   const wchar_t* launch;

@@ -10,20 +10,16 @@
 #include "library/extender/window_extender.h"
 #include "platform/registered_messages.h"
 #include "tests/host/host_test_support.h"
+#include "tests/support/bin_dir.h"
 #include "tools/devcenter/child_process.h"
 
 namespace dl::system_test {
 namespace {
+using dl::test::WinePath;
 namespace t = host::test;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kCrowdWindows = 95;
-
-std::wstring WinePath(const char* unixPath) {
-  std::wstring path = L"Z:";
-  for (const char* p = unixPath; *p; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
-  return path;
-}
 
 bool Extended(HWND wnd) {
   DWORD_PTR answer = 0;

@@ -8,17 +8,13 @@
 
 #include "library/rules/window_marks.h"
 #include "tests/host/host_test_support.h"
+#include "tests/support/bin_dir.h"
 #include "tools/devcenter/child_process.h"
 
 namespace dl::system_test {
 namespace {
+using dl::test::WinePath;
 namespace t = host::test;
-
-std::wstring WinePath(const char* unixPath) {
-  std::wstring path = L"Z:";
-  for (const char* p = unixPath; *p; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
-  return path;
-}
 
 TEST(NotepadRule, NotepadWindowIsMarkedWithTheRuleOfTheRulesFile) {
   t::ExpectNoHostRunning();
