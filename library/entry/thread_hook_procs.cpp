@@ -20,7 +20,7 @@ void ReleaseParkedTrampoline(HWND window, ThreadHookClient* client) {
   void* parked = extender::ParkedTrampolineOf(window);
   if (!parked) return;
   if (client) client->OnParkedTrampolineWindowDestroyed(window);
-  extender::RemoveParkedTrampolineProperty(window);
+  (void)extender::RemoveParkedTrampolineProperty(window);
   const bool unicode = ::IsWindowUnicode(window) != FALSE;
   const LONG_PTR current =
       unicode ? ::GetWindowLongPtrW(window, GWLP_WNDPROC) : ::GetWindowLongPtrA(window, GWLP_WNDPROC);

@@ -44,9 +44,11 @@ void* ParkedTrampolineOf(HWND window) noexcept {
   return ::GetPropW(window, MAKEINTATOM(atom));
 }
 
-void RemoveParkedTrampolineProperty(HWND window) noexcept {
+void* RemoveParkedTrampolineProperty(HWND window) noexcept {
   const ATOM atom = ParkedTrampolineAtom();
-  if (atom && ::RemovePropW(window, MAKEINTATOM(atom))) CountParkedInProperty(false);
+  void* parked = atom ? ::RemovePropW(window, MAKEINTATOM(atom)) : nullptr;
+  if (parked) CountParkedInProperty(false);
+  return parked;
 }
 
 bool IsPlainCodeAddress(WNDPROC proc) noexcept {
@@ -75,9 +77,8 @@ void WHook::ParkInProperty() noexcept {
 }
 
 void* WHook::RemoveParkedProperty() noexcept {
-  void* parked = ::RemovePropW(handle_, MAKEINTATOM(objectInstancePropId_));
-  if (parked && CountsParking()) CountParkedInProperty(false);
-  return parked;
+  if (CountsParking()) return RemoveParkedTrampolineProperty(handle_);
+  return ::RemovePropW(handle_, MAKEINTATOM(objectInstancePropId_));
 }
 
 WNDPROC WHook::ValidOldProc() const noexcept {

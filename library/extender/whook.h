@@ -22,8 +22,8 @@ namespace dl::extender {
 // The trampoline parked in a window's default property, or null. Answers null at once, without
 // asking for the property, while no trampoline of the process is parked there.
 [[nodiscard]] void* ParkedTrampolineOf(HWND window) noexcept;
-// Removes that property (a window being destroyed), keeping the process's count.
-void RemoveParkedTrampolineProperty(HWND window) noexcept;
+// Removes that property, keeping the process's count; returns the trampoline it held, or null.
+void* RemoveParkedTrampolineProperty(HWND window) noexcept;
 
 class WHook {
  public:

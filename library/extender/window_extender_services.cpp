@@ -1,6 +1,7 @@
 // The services an extender offers its window parts: message handlers, properties with
 // subscribers, server-message receivers, special agents and icons, the rule's registry key.
 #include <algorithm>
+#include <utility>
 
 #include "library/extender/window_extender.h"
 #include "library/extender/window_extender_rules.h"
@@ -8,15 +9,17 @@
 namespace dl::extender {
 namespace {
 
-// Removes the last occurrence, as every unsubscribe of the extender does.
+// Removes the last occurrence, as every unsubscribe of the extender does; returns it, or null.
 template <typename T>
-void RemoveLast(std::vector<model::RefPtr<T>>& list, T* item) {
+model::RefPtr<T> RemoveLast(std::vector<model::RefPtr<T>>& list, T* item) {
   for (auto it = list.rbegin(); it != list.rend(); ++it) {
     if (it->Get() == item) {
+      model::RefPtr<T> removed = std::move(*it);
       list.erase(std::next(it).base());
-      return;
+      return removed;
     }
   }
+  return {};
 }
 
 }  // namespace
@@ -26,13 +29,9 @@ void TWindowExtender::AttachMessageHandler(IMessageHandler* handler) {
 }
 
 void TWindowExtender::DetachMessageHandler(IMessageHandler* handler) {
-  for (auto it = messageHandlers_.rbegin(); it != messageHandlers_.rend(); ++it) {
-    if (it->Get() != handler) continue;
-    // A handler may detach itself (or another) while the loops of the window procedure call it.
-    if (nesting_.load(std::memory_order_relaxed) > 0) detachedWhileInside_.push_back(*it);
-    messageHandlers_.erase(std::next(it).base());
-    return;
-  }
+  model::RefPtr<IMessageHandler> removed = RemoveLast(messageHandlers_, handler);
+  // A handler may detach itself (or another) while the loops of the window procedure call it.
+  if (removed && nesting_.load(std::memory_order_relaxed) > 0) detachedWhileInside_.push_back(std::move(removed));
 }
 
 void TWindowExtender::SetProp(std::wstring_view name, std::intptr_t value) {
@@ -59,7 +58,7 @@ void TWindowExtender::PropChangeSubscribe(IPropChangeSubscriber* subscriber) {
 }
 
 void TWindowExtender::PropChangeUnsubscribe(IPropChangeSubscriber* subscriber) {
-  RemoveLast(propChangeSubscribers_, subscriber);
+  (void)RemoveLast(propChangeSubscribers_, subscriber);
 }
 
 void TWindowExtender::Subscribe(std::wstring_view name, IServerMessageReceiver* receiver) {
